@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// The typed keys of config.ini, each with its section and default. This is the one table of them.
+struct IntKey {
+    const char* section;
+    const char* key;
+    int defaultValue;
+};
+struct BoolKey {
+    const char* section;
+    const char* key;
+    bool defaultValue;
+};
+struct TextKey {
+    const char* section;
+    const char* key;
+    const char* defaultValue;
+};
+
+namespace Keys {
+inline constexpr IntKey CurrentSite{"Common", "CurrentSite", 0};
+inline constexpr BoolKey WindowMax{"Common", "WindowMax", false};
+inline constexpr IntKey WindowWidth{"Common", "WindowWidth", 799};
+inline constexpr IntKey WindowHeight{"Common", "WindowHeight", 535};
+inline constexpr IntKey ThreadCount{"Common", "ThreadCount", 3};
+inline constexpr BoolKey RunOnStart{"Common", "RunOnStart", false};
+inline constexpr BoolKey UseProxy{"Proxy", "UseProxy", false};
+inline constexpr TextKey ProxyServer{"Proxy", "ProxyServer", ""};
+inline constexpr IntKey ProxyPort{"Proxy", "ProxyPort", 80};
+inline constexpr TextKey ProxyUser{"Proxy", "ProxyUser", ""};
+inline constexpr TextKey ProxyPass{"Proxy", "ProxyPass", ""};
+// Seconds; exists only when the user adds it by hand.
+inline constexpr IntKey ConnectTimeout{"Connect", "Timeout", 10};
+// Seconds without a byte received before a fetch fails; 0 means none. Hand-added only.
+inline constexpr IntKey ReadTimeout{"Connect", "ReadTimeout", 30};
+inline constexpr int ColumnCount = 7;
+inline constexpr int ColumnWidthDefault = 50;
+// "ColumnWidth"/"0" to "6", one per column of the inbound links list.
+IntKey ColumnWidth(int column);
+}  // namespace Keys
+
+// config.ini, in the private-profile INI format. Every call reads or writes the file itself; there
+// is no cache. Calls are safe from several threads at once.
+class SettingsFile {
+public:
+    explicit SettingsFile(QString path);
+    const QString& path() const { return m_path; }
+
+    // Each read returns the default when the file, section or key is missing or the value unreadable.
+    QByteArray readString(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const;
+    int readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const;
+    bool readBool(QByteArrayView section, QByteArrayView key, bool defaultValue) const;
+
+    // Each write is on disk when it returns; a refused write throws AppError "Unable to write to %s".
+    void writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value);
+    void writeInteger(QByteArrayView section, QByteArrayView key, int value);
+    void writeBool(QByteArrayView section, QByteArrayView key, bool value);
+
+    int read(const IntKey& k) const { return readInteger(k.section, k.key, k.defaultValue); }
+    bool read(const BoolKey& k) const { return readBool(k.section, k.key, k.defaultValue); }
+    QByteArray read(const TextKey& k) const { return readString(k.section, k.key, k.defaultValue); }
+    void write(const IntKey& k, int value) { writeInteger(k.section, k.key, value); }
+    void write(const BoolKey& k, bool value) { writeBool(k.section, k.key, value); }
+    void write(const TextKey& k, QByteArrayView value) { writeString(k.section, k.key, value); }
+
+private:
+    QString m_path;
+};
