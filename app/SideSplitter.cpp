@@ -26,11 +26,11 @@ void SideSplitter::toggleSide()
     if (!m_collapsed) {
         m_widthBeforeCollapse = widths.value(0);
         m_collapsed = true;
-        widget(0)->setMinimumWidth(0);
+        setCollapsible(0, true);
         setSizes({0, total});
     } else {
         m_collapsed = false;
-        widget(0)->setMinimumWidth(1);
+        setCollapsible(0, false);
         const int width = std::clamp(m_widthBeforeCollapse, 1, std::max(1, total - 1));
         setSizes({width, total - width});
     }
@@ -53,7 +53,7 @@ void SideSplitter::onMoved()
     // Dragging the handle out of the collapsed state reopens the side.
     if (m_collapsed && sizes().value(0) > 0) {
         m_collapsed = false;
-        widget(0)->setMinimumWidth(1);
+        setCollapsible(0, false);
         if (auto* h = qobject_cast<SideSplitterHandle*>(handle(1)))
             h->updateArrow(false);
     }
