@@ -7,7 +7,7 @@
 class QWidget;
 
 // The text of the application's error box: a full stop is appended when the last character's code
-// comes after '.', so "Disk full" reads "Disk full." while "Really?" stays as it is.
+// comes after '.', so "Disk full" reads "Disk full." while "Done." and "Stop!" stay as they are.
 QString WithFullStop(const QString& text);
 
 // Shows the exception being handled in the application's error box: an AppError's text, another
