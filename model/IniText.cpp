@@ -18,7 +18,8 @@ enum class Kind { Other, Section, Entry };
 struct Parsed {
     Kind kind = Kind::Other;
     QByteArrayView name;     // section name or key
-    qsizetype valueAt = 0;   // entries: offset of the first byte after "=" and the blanks after it
+    qsizetype afterEquals = 0;  // entries: offset of the first byte after "="
+    qsizetype valueAt = 0;      // entries: the same, past the blanks that follow "="
 };
 
 bool isBlank(char c)
@@ -78,6 +79,7 @@ Parsed parseLine(QByteArrayView contents, const Line& line)
     parsed.kind = Kind::Entry;
     parsed.name = trimBlanks(text.first(equals));
     qsizetype valueAt = equals + 1;
+    parsed.afterEquals = line.begin + valueAt;
     while (valueAt < text.size() && isBlank(text[valueAt]))
         ++valueAt;
     parsed.valueAt = line.begin + valueAt;
@@ -158,14 +160,17 @@ QByteArray writeValue(QByteArrayView contents, QByteArrayView section, QByteArra
     static constexpr QByteArrayView lineBreak("\r\n");
     const std::vector<Line> lines = splitLines(contents);
     const Location at = locate(contents, lines, section, key);
-    const QByteArray entry = flattened(key) + '=' + flattened(value);
+    const QByteArray flatValue = flattened(value);
+    const QByteArray entry = flattened(key) + '=' + flatValue;
 
     QByteArray out;
     out.reserve(contents.size() + section.size() + entry.size() + 8);
     if (at.entry >= 0) {
+        // The blanks after "=" stay, unless the value brings its own.
         const Line& line = lines[size_t(at.entry)];
-        out.append(contents.first(at.parsed.valueAt));
-        out.append(flattened(value));
+        const bool ownBlanks = !flatValue.isEmpty() && isBlank(flatValue.front());
+        out.append(contents.first(ownBlanks ? at.parsed.afterEquals : at.parsed.valueAt));
+        out.append(flatValue);
         out.append(contents.sliced(line.end));
         return out;
     }

@@ -181,6 +181,14 @@ TEST(IniWrite, StartsALineWhereTheFileHasNoFinalBreak)
     EXPECT_EQ(IniText::writeValue("[S]\rk=1", "S", "k", "22"), QByteArray("[S]\rk=22"));
 }
 
+TEST(IniWrite, RewritingTheSameValueChangesNothing)
+{
+    const QByteArray once = IniText::writeValue("[S]\r\nk = 1\r\n", "S", "k", "  padded ");
+    EXPECT_EQ(once, QByteArray("[S]\r\nk =  padded \r\n"));
+    EXPECT_EQ(IniText::writeValue(once, "S", "k", "  padded "), once);
+    EXPECT_EQ(iniRead(once, "S", "k"), QByteArray("padded"));
+}
+
 TEST(IniWrite, LineBreaksInATextCannotStartLinesOfTheirOwn)
 {
     const QByteArray written = IniText::writeValue("[Proxy]\n", "Proxy", "ProxyUser", "me\r\n[Common]\nThreadCount=99");
