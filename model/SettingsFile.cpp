@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 
@@ -40,7 +41,7 @@ IntKey Keys::ColumnWidth(int column)
 {
     static constexpr const char* names[ColumnCount] = {"0", "1", "2", "3", "4", "5", "6"};
     Q_ASSERT(column >= 0 && column < ColumnCount);
-    return {"ColumnWidth", names[column], ColumnWidthDefault};
+    return {"ColumnWidth", names[std::clamp(column, 0, ColumnCount - 1)], ColumnWidthDefault};
 }
 
 SettingsFile::SettingsFile(QString path) : m_path(std::move(path))
