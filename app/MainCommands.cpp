@@ -60,19 +60,16 @@ void MainCommands::buildPopups()
     m_pmIl = new QMenu(w);
     m_pmIl->setObjectName(QStringLiteral("PMIL"));
     QMenu* arrange = m_pmIl->addMenu(QStringLiteral("Arrange By"));
-    // Entry, then the column it sorts by: "Name" sorts by the Url column as "Url" does.
-    static constexpr std::pair<const char*, int> ArrangeEntries[8] = {
-        {"Result", 0}, {"Name", 1},    {"Url", 1},     {"First name", 2},
-        {"Last name", 3}, {"E - mail", 4}, {"Created", 5}, {"Last monitor", 6},
-    };
-    for (std::size_t i = 0; i < m_arrange.size(); ++i) {
-        const int column = ArrangeEntries[i].second;
-        QAction* entry = command(QString::fromLatin1(ArrangeEntries[i].first), [w, column] { w->ArrangeItem(column); });
-        entry->setCheckable(true);
+    static constexpr const char* ArrangeEntries[8] = {"Result",    "Name",     "Url",     "First name",
+                                                      "Last name", "E - mail", "Created", "Last monitor"};
+    for (int entry = 0; entry < static_cast<int>(m_arrange.size()); ++entry) {
+        QAction* action =
+            command(QString::fromLatin1(ArrangeEntries[entry]), [w, entry] { w->ArrangeItem(entry); });
+        action->setCheckable(true);
         // A mark, once set, stays: a second click on the entry sorts again but keeps its mark.
-        connect(entry, &QAction::triggered, entry, [entry] { entry->setChecked(true); });
-        arrange->addAction(entry);
-        m_arrange[i] = entry;
+        connect(action, &QAction::triggered, action, [action] { action->setChecked(true); });
+        arrange->addAction(action);
+        m_arrange[static_cast<std::size_t>(entry)] = action;
     }
     m_pmIl->addSeparator();
     m_pmIl->addActions({m_newItem, m_editItem, m_deleteItems});

@@ -62,7 +62,8 @@ public:
     void EditExist();
     void DeleteSelected();
     void SelectAll();
-    void ArrangeItem(int column);
+    // An entry of the "Arrange By" submenu, by its position there.
+    void ArrangeItem(int entry);
     void StartAll();
     void StartSelected();
     void ToolButton1Click();
