@@ -12,7 +12,8 @@ public:
 
     StreamIo read(char* data, std::size_t size, int timeoutMs) override;
     StreamIo write(const char* data, std::size_t size) override;
-    bool idleAndOpen() override { return m_pos < m_input.size(); }
+    // Input not yet read is unasked data, and after it the stream is closed: never idle.
+    bool idleAndOpen() override { return false; }
 
     const QByteArray& written() const { return m_written; }
     // After the input ends, reads fail with this error instead of closing.
