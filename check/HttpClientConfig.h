@@ -2,8 +2,6 @@
 
 #include <QByteArray>
 
-class SettingsFile;
-
 // The product's home page, named in the User-Agent of every request.
 inline constexpr char HomePageUrl[] = "https://quorvane.example/";
 
@@ -31,9 +29,3 @@ struct HttpClientConfig {
     int redirectDrainMs = 4000;
     int errorDrainMs = 2000;
 };
-
-// The client's settings as a check reads them from config.ini at its start: redirects followed, the
-// connect and read time-outs, the User-Agent, and the proxy.
-HttpClientConfig ClientConfigFromSettings(const SettingsFile& settings);
-// The proxy keys, applied only when "Proxy"/"UseProxy" is on.
-void ApplyProxySettings(const SettingsFile& settings, HttpClientConfig& config);
