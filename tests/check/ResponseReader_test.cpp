@@ -66,8 +66,9 @@ TEST_P(PieceSize, ContentLengthFramesTheBodyExactly)
     EXPECT_TRUE(read.reusable);
     const Read extra = ReadResponse("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello, world", GetParam());
     EXPECT_EQ(extra.bytes, "hello");
-    if (GetParam() == 0)
+    if (GetParam() == 0) {
         EXPECT_FALSE(extra.reusable);  // bytes nobody asked for are already buffered
+    }
 }
 
 TEST_P(PieceSize, EarlyCloseInsideContentLengthKeepsWhatArrived)
