@@ -192,8 +192,8 @@ FetchResult HttpClient::exchange(const Route& route, const HttpUrl& url, const C
         if (r)
             return r;
         // A kept connection the server dropped meanwhile: try once more on a new one.
-        const bool stale = reused && m_connection->reader->nothingReceived() && r.error != FetchError::Aborted &&
-                           r.error != FetchError::ReadTimeout;
+        const bool stale = reused && (io.failed() || m_connection->reader->nothingReceived()) &&
+                           r.error != FetchError::Aborted && r.error != FetchError::ReadTimeout;
         m_connection.reset();
         if (!stale)
             return r;
