@@ -21,9 +21,11 @@ QString OpenSslErrorText(const char* fallback)
     return QString::fromLatin1(text);
 }
 
+// A BIO that moves TLS records through another ByteStream, so TLS runs the same on a socket and
+// inside a proxy tunnel, and writes never raise SIGPIPE.
 BIO_METHOD* StreamBioMethod(int (*readFn)(BIO*, char*, int), int (*writeFn)(BIO*, const char*, int))
 {
-    static BIO_METHOD* method = [&] {
+    static BIO_METHOD* const method = [readFn, writeFn] {
         BIO_METHOD* m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "quorvane stream");
         BIO_meth_set_read(m, readFn);
         BIO_meth_set_write(m, writeFn);
