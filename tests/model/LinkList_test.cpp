@@ -200,8 +200,9 @@ TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
             ASSERT_EQ(pointers(list.records()), pointers(reference)) << "column " << column << " round " << round;
         }
         view.expectConsistent();
-        if (column != NoColumn)
+        if (column != NoColumn) {
             EXPECT_GT(view.moves + view.layouts, 0);
+        }
     }
 }
 
