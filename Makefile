@@ -28,7 +28,8 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # The tests under AddressSanitizer and UndefinedBehaviorSanitizer (all but the checking ones,
-# which `make tsan` runs under ThreadSanitizer).
+# which `make tsan` runs under ThreadSanitizer together with the model's, whose settings file
+# and clock are shared with the check threads).
 sanitize: deps
 	@cmake -S . -B build-asan -G Ninja -DQUORVANE_SANITIZE=address $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
@@ -39,7 +40,7 @@ tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DQUORVANE_SANITIZE=thread $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
-	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L check
+	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L '^(model|check)$$'
 
 # Every libFuzzer target, each for a short fixed time.
 FUZZ_SECONDS ?= 30
