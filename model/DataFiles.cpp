@@ -110,7 +110,7 @@ QByteArray LinkToLine(const rMonitorInfo& link, const DateTimeCodec& dates)
 
 QByteArray LinkToLine(const rMonitorInfo& link, const LocaleFormats& formats)
 {
-    return LinkToLine(link, DateTimeCodec(formats));
+    return LinkToLine(link, DateTimeCodec(formats, DateTimeCodec::Mode::Direct));
 }
 
 rMySiteInfo LineToWebsite(QByteArrayView line)
@@ -149,7 +149,7 @@ rMonitorInfo LineToLink(QByteArrayView line, const DateTimeCodec& dates)
 
 rMonitorInfo LineToLink(QByteArrayView line, const LocaleFormats& formats)
 {
-    return LineToLink(line, DateTimeCodec(formats));
+    return LineToLink(line, DateTimeCodec(formats, DateTimeCodec::Mode::Direct));
 }
 
 std::vector<QByteArrayView> SplitLines(QByteArrayView text)
