@@ -8,20 +8,10 @@
 
 namespace {
 
-// Values less than a millisecond apart are one moment. Rounding to whole milliseconds keeps that
-// for every value the program makes (clock readings carry whole milliseconds, file texts whole
-// seconds) while staying transitive, which a stable sort and a sorted list kept in order need.
-double wholeMilliseconds(double days)
-{
-    if (std::isnan(days))
-        return -std::numeric_limits<double>::infinity();
-    return std::round(days * 86'400'000.0);
-}
-
 int compareDateTimes(double a, double b)
 {
-    const double ma = wholeMilliseconds(a);
-    const double mb = wholeMilliseconds(b);
+    const std::int64_t ma = MillisecondKey(a);
+    const std::int64_t mb = MillisecondKey(b);
     return ma < mb ? -1 : (ma > mb ? 1 : 0);
 }
 
@@ -33,6 +23,22 @@ constexpr int ArrangeColumns[ArrangeEntryCount] = {
 };
 
 }  // namespace
+
+// Values less than a millisecond apart are one moment. Rounding to whole milliseconds keeps that
+// for every value the program makes (clock readings carry whole milliseconds, file texts whole
+// seconds) while staying transitive, which a stable sort and a list kept sorted need.
+std::int64_t MillisecondKey(double days)
+{
+    constexpr double limit = 9.0e18;
+    if (std::isnan(days))
+        return std::numeric_limits<std::int64_t>::min();
+    const double ms = std::round(days * 86'400'000.0);
+    if (ms <= -limit)
+        return std::numeric_limits<std::int64_t>::min() + 1;
+    if (ms >= limit)
+        return std::numeric_limits<std::int64_t>::max();
+    return static_cast<std::int64_t>(ms);
+}
 
 int VSTItemCompareNodes(const rMonitorInfo& a, const rMonitorInfo& b, int column)
 {
@@ -53,6 +59,22 @@ int VSTItemCompareNodes(const rMonitorInfo& a, const rMonitorInfo& b, int column
         return compareDateTimes(a.LastCheck, b.LastCheck);
     default:
         return 0;
+    }
+}
+
+const QByteArray* SortText(const rMonitorInfo& link, int column)
+{
+    switch (column) {
+    case ColUrl:
+        return &link.PageUrl;
+    case ColFirstName:
+        return &link.FirstName;
+    case ColLastName:
+        return &link.LastName;
+    case ColEmail:
+        return &link.Email;
+    default:
+        return nullptr;
     }
 }
 

@@ -26,6 +26,12 @@ inline constexpr int LinkColumnCount = 7;
 // finds every pair equal.
 int VSTItemCompareNodes(const rMonitorInfo& a, const rMonitorInfo& b, int column);
 
+// The moment a date-time stands for when sorting: whole milliseconds, in order.
+std::int64_t MillisecondKey(double days);
+
+// The text a text column sorts by; null for the other columns.
+const QByteArray* SortText(const rMonitorInfo& link, int column);
+
 // Cell text: nothing for Result, the stored texts, Created always, Last check only when not 0.
 QByteArray VSTItemGetText(const rMonitorInfo& link, int column, const DateTimeCodec& dates);
 // Index into the status image list (0 checking, 1 connection error, 2 found, 3 not found), for the

@@ -1,6 +1,7 @@
 #include "model/LinkList.h"
 
 #include "model/LinkListObserver.h"
+#include "model/TextUtil.h"
 #include "model/WebsiteTree.h"
 
 #include <algorithm>
@@ -371,22 +372,89 @@ void LinkList::markDirty(Index x)
     }
 }
 
+namespace {
+
+// One row as a full sort sees it: the leading part of its key packed into two words that compare
+// like the key, and the text for the rare ties between them.
+struct SortItem {
+    std::uint64_t high;
+    std::uint64_t low;
+    const QByteArray* text;
+    std::uint32_t node;
+};
+
+// The bytes of `text` from `from` on, folded, big-endian, zero-padded. Words that differ order
+// their texts as CompareFolded does: a zero pad meets either a real zero byte (a tie, settled by
+// the full comparison) or a longer text, which sorts later anyway.
+void packFolded(const QByteArray& text, qsizetype from, std::uint64_t& high, std::uint64_t& low)
+{
+    unsigned char bytes[16] = {};
+    const qsizetype n = std::min<qsizetype>(16, std::max<qsizetype>(0, text.size() - from));
+    for (qsizetype i = 0; i < n; ++i)
+        bytes[i] = static_cast<unsigned char>(UpperAscii(text[from + i]));
+    high = low = 0;
+    for (int i = 0; i < 8; ++i) {
+        high = (high << 8) | bytes[i];
+        low = (low << 8) | bytes[8 + i];
+    }
+}
+
+// The folded prefix all texts share; the packed words start after it.
+qsizetype commonFoldedPrefix(const std::vector<SortItem>& items)
+{
+    if (items.empty())
+        return 0;
+    const QByteArray& first = *items.front().text;
+    qsizetype common = first.size();
+    for (const SortItem& item : items) {
+        const QByteArray& t = *item.text;
+        qsizetype i = 0;
+        const qsizetype n = std::min(common, t.size());
+        while (i < n && UpperAscii(t[i]) == UpperAscii(first[i]))
+            ++i;
+        common = i;
+        if (common == 0)
+            break;
+    }
+    return common;
+}
+
+}  // namespace
+
 void LinkList::sortAll()
 {
     std::vector<Index> order;
     inOrder(order);
-    struct Item {
-        const rMonitorInfo* record;
-        Index x;
-    };
-    std::vector<Item> items;
+    std::vector<SortItem> items;
     items.reserve(order.size());
-    for (Index x : order)
-        items.push_back({m_nodes[x].record.get(), x});
-    std::stable_sort(items.begin(), items.end(),
-                     [this](const Item& a, const Item& b) { return before(*a.record, *b.record); });
+    for (Index x : order) {
+        const rMonitorInfo& r = *m_nodes[x].record;
+        SortItem item{0, 0, SortText(r, m_sortColumn), x};
+        if (m_sortColumn == ColResult)
+            item.high = r.Status;
+        else if (m_sortColumn == ColCreated || m_sortColumn == ColLastCheck)
+            item.high = static_cast<std::uint64_t>(MillisecondKey(m_sortColumn == ColCreated ? r.Created : r.LastCheck))
+                ^ (std::uint64_t(1) << 63);  // signed order as unsigned
+        items.push_back(item);
+    }
+    if (items.front().text) {
+        const qsizetype common = commonFoldedPrefix(items);
+        for (SortItem& item : items)
+            packFolded(*item.text, common, item.high, item.low);
+    }
+    auto compare = [](const SortItem& a, const SortItem& b) {
+        if (a.high != b.high)
+            return a.high < b.high ? -1 : 1;
+        if (a.low != b.low)
+            return a.low < b.low ? -1 : 1;
+        return a.text ? CompareFolded(*a.text, *b.text) : 0;
+    };
+    if (m_direction == Direction::Ascending)
+        std::stable_sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) { return compare(a, b) < 0; });
+    else
+        std::stable_sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) { return compare(a, b) > 0; });
     for (std::size_t i = 0; i < items.size(); ++i)
-        order[i] = items[i].x;
+        order[i] = items[i].node;
     rebuild(order);
 }
 

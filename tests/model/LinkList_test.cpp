@@ -455,3 +455,39 @@ TEST(LinkListCells, TextsIconsAndHintsFollowTheColumnAndStatus)
         EXPECT_EQ(VSTItemGetHint(link, ColUrl), QString());
     }
 }
+
+// A full sort compares packed leading bytes after the prefix all texts share; texts with long shared
+// prefixes, zero bytes, bytes above 127 and every length around the packed width must still come
+// out in the order of the plain comparison.
+TEST(LinkListSorting, FullSortOfTextsMatchesThePlainComparison)
+{
+    std::mt19937 rng(11);
+    const char alphabet[] = {'a', 'A', 'z', 'Z', '_', '\0', '\x7f', '\x80', '\xff', 'm', 'M'};
+    for (int round = 0; round < 20; ++round) {
+        LinkList list;
+        std::vector<LinkRecord> reference;
+        const QByteArray prefix = round % 2 ? QByteArray("http://WWW.") : QByteArray();
+        for (int i = 0; i < 500; ++i) {
+            QByteArray url = prefix;
+            if (i % 7 == 0)
+                url = url.toLower();  // the shared prefix differs only by case
+            const int length = static_cast<int>(rng() % 24);
+            for (int k = 0; k < length; ++k)
+                url.append(alphabet[rng() % sizeof alphabet]);
+            reference.push_back(makeLink(1, ""));
+            reference.back()->PageUrl = url;
+            reference.back()->Email = url;
+        }
+        list.appendMany(reference);
+        const int column = round % 4 < 2 ? ColUrl : ColEmail;
+        list.SortByColumn(column);
+        if (round % 3 == 0)
+            list.SortByColumn(column);
+        const bool descending = list.sortDirection() == LinkList::Direction::Descending;
+        std::stable_sort(reference.begin(), reference.end(), [&](const LinkRecord& a, const LinkRecord& b) {
+            const int c = VSTItemCompareNodes(*a, *b, column);
+            return descending ? c > 0 : c < 0;
+        });
+        ASSERT_EQ(pointers(list.records()), pointers(reference)) << "round " << round;
+    }
+}
