@@ -913,6 +913,13 @@ void LinkList::setSelected(int row, bool selected)
     refreshPath(x);
 }
 
+void LinkList::setSelected(const rMonitorInfo& record, bool selected)
+{
+    const int row = rowOf(record);
+    if (row >= 0)
+        setSelected(row, selected);
+}
+
 void LinkList::clearSelection()
 {
     if (selectedCount() == 0)

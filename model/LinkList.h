@@ -28,7 +28,9 @@ class WebsiteTree;
 //
 // Rows are addressed three ways: by display row (0 to rowCount()-1, hidden rows included), by
 // visible row (0 to visibleCount()-1, what a view shows) and by record, the one identity that
-// stays across sorts, filters and deletions.
+// stays across sorts, filters and deletions. A record belongs to one list at a time.
+//
+// Everything here runs on the user-interface thread.
 class LinkList {
 public:
     enum class Direction { Ascending, Descending };
@@ -104,6 +106,7 @@ public:
 
     // Selection.
     void setSelected(int row, bool selected);
+    void setSelected(const rMonitorInfo& record, bool selected);
     void clearSelection();
     // Adds every visible row; hidden rows keep their state.
     void SelectAll();
