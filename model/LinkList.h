@@ -68,6 +68,9 @@ public:
     bool isVisible(int row) const;
     bool isSelected(int row) const;
     int rowOfVisible(int visibleRow) const;
+    // The record of a visible row, in one step (what a view's data() needs).
+    const rMonitorInfo& visibleRecord(int visibleRow) const;
+    LinkRecord visibleRecordHandle(int visibleRow) const;
     int visibleIndexOfRow(int row) const;  // -1 when hidden
 
     // By record; -1 or false when the record has no row here.
