@@ -1,35 +1,14 @@
 #include "dialogs/WebsiteCheckList.h"
 
 #include "dialogs/AnsiText.h"
+#include "dialogs/GridLineDelegate.h"
 #include "model/WebsiteTree.h"
 
 #include <QHeaderView>
-#include <QPainter>
 #include <QProxyStyle>
 #include <QStandardItemModel>
-#include <QStyledItemDelegate>
 
 namespace {
-
-// Draws the grid line under each row.
-class GridLineDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::paint(painter, option, index);
-        painter->save();
-        painter->setPen(option.palette.color(QPalette::Midlight));
-        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-        painter->restore();
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 4);
-    }
-};
 
 // An item view's check box drawn as a radio button; everything else as the application style draws it.
 class RadioMarkStyle : public QProxyStyle {

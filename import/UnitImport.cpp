@@ -3,6 +3,7 @@
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/FileDialogs.h"
+#include "dialogs/GridLineDelegate.h"
 #include "dialogs/Prompts.h"
 #include "dialogs/Shell.h"
 #include "dialogs/WebsiteCheckList.h"
@@ -208,7 +209,8 @@ QWidget* TfrmImport::buildSecondStep()
     m_vstItems->setUniformRowHeights(true);
     m_vstItems->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_vstItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_vstItems->setAlternatingRowColors(true);
+    m_vstItems->setItemDelegate(new GridLineDelegate(m_vstItems));
+    m_vstItems->setAllColumnsShowFocus(true);
     m_vstItems->header()->setSectionsClickable(false);
 
     auto* sample = new QHBoxLayout;
