@@ -41,6 +41,9 @@ struct rMonitorInfo {
     // A running worker may still hold the record; its late results must then change nothing.
     // Read and written on the UI thread only.
     bool Attached = true;
+    // The links list's own bookkeeping: where it keeps the row of this record. It lets the list
+    // find a record's row without a lookup table; anything else leaves it alone.
+    std::uint32_t ListSlot = 0;
 };
 
 // Rows own their records through this handle; a running check worker holds another, so a record

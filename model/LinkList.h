@@ -1,0 +1,199 @@
+#pragma once
+
+#include "model/LinkColumns.h"
+#include "model/Records.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class LinkListObserver;
+class WebsiteTree;
+
+// The inbound links: one row a link, in display order. Each row owns its record, is visible or
+// hidden (the website filter) and selected or not; a hidden row keeps its place and selection.
+//
+// The list keeps itself sorted by its sort column and direction: every change is made inside an
+// update bracket, and closing the outermost bracket sorts the rows again. The order is always the
+// one a stable sort of the previous order gives, also when only a few rows changed and the list
+// merely moves them.
+//
+// Records change through the list only (setStatus, setVerdict, updateFields), so that it knows
+// which rows to move and keeps its counts. A record whose row is removed has Attached set to false.
+//
+// Rows are addressed three ways: by display row (0 to rowCount()-1, hidden rows included), by
+// visible row (0 to visibleCount()-1, what a view shows) and by record, the one identity that
+// stays across sorts, filters and deletions. A record belongs to one list at a time.
+//
+// Everything here runs on the user-interface thread.
+class LinkList {
+public:
+    enum class Direction { Ascending, Descending };
+    static constexpr char AllItemsCaption[] = "  Inbound Links for all my websites";
+
+    LinkList();
+    ~LinkList();
+    LinkList(const LinkList&) = delete;
+    LinkList& operator=(const LinkList&) = delete;
+
+    void setObserver(LinkListObserver* observer) { m_observer = observer; }
+
+    // Update bracket. Brackets nest; closing the outermost sorts and notifies the view.
+    void BeginUpdate();
+    void EndUpdate();
+    class Update {
+    public:
+        explicit Update(LinkList& list) : m_list(list) { m_list.BeginUpdate(); }
+        ~Update() { m_list.EndUpdate(); }
+        Update(const Update&) = delete;
+        Update& operator=(const Update&) = delete;
+
+    private:
+        LinkList& m_list;
+    };
+
+    // Sizes.
+    int rowCount() const;
+    int visibleCount() const;
+    int selectedCount() const;
+
+    // By display row.
+    const rMonitorInfo& record(int row) const;
+    LinkRecord recordHandle(int row) const;
+    bool isVisible(int row) const;
+    bool isSelected(int row) const;
+    int rowOfVisible(int visibleRow) const;
+    // The record of a visible row, in one step (what a view's data() needs).
+    const rMonitorInfo& visibleRecord(int visibleRow) const;
+    LinkRecord visibleRecordHandle(int visibleRow) const;
+    int visibleIndexOfRow(int row) const;  // -1 when hidden
+
+    // By record; -1 or false when the record has no row here.
+    int rowOf(const rMonitorInfo& record) const;
+    int visibleIndexOf(const rMonitorInfo& record) const;  // -1 also when hidden
+    bool contains(const rMonitorInfo& record) const { return rowOf(record) >= 0; }
+    bool isVisible(const rMonitorInfo& record) const { return visibleIndexOf(record) >= 0; }
+    bool isSelected(const rMonitorInfo& record) const;
+
+    // Walks in the display order of the moment. After a record whose row is gone they give null.
+    LinkRecord firstVisible() const;
+    LinkRecord nextVisibleAfter(const rMonitorInfo& record) const;  // also from a hidden row
+    LinkRecord firstSelected() const;
+    LinkRecord nextSelectedAfter(const rMonitorInfo& record) const;
+
+    // Every row, or the selected ones, in display order.
+    std::vector<LinkRecord> records() const;
+    std::vector<LinkRecord> selectedRecords(bool visibleOnly) const;
+    void forEachRow(const std::function<void(const rMonitorInfo&)>& visit) const;
+
+    // Adding rows: visible, not selected, at the end; the bracket's close sorts them in.
+    void append(LinkRecord record);
+    void appendMany(std::vector<LinkRecord> records);
+
+    // Changing a row's record. False when the record has no row here (nothing changes then).
+    bool setStatus(const rMonitorInfo& record, LinkStatus status);
+    bool setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck);
+    // Copies the stored fields (SiteId, PageUrl, FirstName, LastName, Email, Created, LastCheck).
+    bool updateFields(const rMonitorInfo& record, const rMonitorInfo& values);
+
+    // Removing rows; their records turn Attached = false. Records without a row here are ignored.
+    int remove(const std::vector<LinkRecord>& records);
+    // The selected rows; with visibleOnly, those the filter hides stay. Returns how many went.
+    int DeleteSelected(bool visibleOnly);
+    void clear();
+
+    // Selection.
+    void setSelected(int row, bool selected);
+    void setSelected(const rMonitorInfo& record, bool selected);
+    void clearSelection();
+    // Adds every visible row; hidden rows keep their state.
+    void SelectAll();
+
+    // Website filter. ShowSiteItems shows the rows of that website only and gives the caption for
+    // the list, or nothing when no website has that Id (the caption then stays as it was).
+    std::optional<QByteArray> ShowSiteItems(std::int32_t id, const WebsiteTree& websites);
+    QByteArray ShowAllItems();
+
+    // Sorting. A header click or SortByColumn sets the column and flips the direction, every
+    // time; on a list without rows nothing changes.
+    int sortColumn() const { return m_sortColumn; }
+    Direction sortDirection() const { return m_direction; }
+    void VSTItemHeaderClick(int column);
+    void SortByColumn(int column);
+    void ArrangeItem(int entry);
+
+    // Status bar: " N inbound link(s)", " N found", " N not found", " N connection error", all
+    // counting visible rows.
+    int CountVisibleWithStatus(LinkStatus status) const;
+    std::array<QString, 4> StatusBarTexts() const;
+
+private:
+    struct Node {
+        LinkRecord record;
+        std::uint32_t left = 0;
+        std::uint32_t right = 0;
+        std::uint32_t parent = 0;
+        std::uint32_t size = 0;
+        std::uint32_t visibleCount = 0;
+        std::uint32_t selectedCount = 0;
+        bool visible = false;
+        bool selected = false;
+        bool dirty = false;
+    };
+    using Index = std::uint32_t;
+
+    // The tree: nodes in display order by position, each with the counts of its subtree.
+    Index newNode(LinkRecord record);
+    void freeNode(Index x);
+    void pull(Index x);
+    void split(Index t, std::uint32_t k, Index& a, Index& b);
+    Index merge(Index a, Index b);
+    Index build(const std::vector<Index>& order, std::size_t lo, std::size_t hi);
+    void rebuild(const std::vector<Index>& order);
+    void recomputeCounts();
+    void inOrder(std::vector<Index>& out) const;
+    void insertAt(std::uint32_t position, Index x);
+    void detach(Index x);
+    void refreshPath(Index x);
+    std::uint32_t rankOf(Index x) const;
+    std::uint32_t visibleRankOf(Index x) const;
+    std::uint32_t selectedRankOf(Index x) const;
+    Index nodeAt(std::uint32_t k) const;
+    Index visibleNodeAt(std::uint32_t k) const;
+    Index selectedNodeAt(std::uint32_t k) const;
+    std::uint32_t visibleBefore(std::uint32_t position) const;
+    Index nodeOf(const rMonitorInfo& record) const;
+    std::uint64_t random();
+
+    // Sorting.
+    bool before(const rMonitorInfo& a, const rMonitorInfo& b) const;
+    std::uint32_t countBefore(const rMonitorInfo& key, bool orEqual) const;
+    void markDirty(Index x);
+    void sortAll();
+    void sortDirty(std::vector<Index>& dirty);
+    void finishUpdate();
+
+    // Notifications.
+    bool announcing() const { return m_observer && !m_resetPending; }
+    void requireReset();
+    void setVisibleCounted(Node& node, bool visible);
+    void removeNodes(std::vector<Index> doomed);
+
+    std::vector<Node> m_nodes;  // [0] is the empty tree
+    std::vector<Index> m_free;
+    Index m_root = 0;
+    std::vector<Index> m_dirty;
+    std::array<int, 256> m_visibleWithStatus{};
+    int m_sortColumn = NoColumn;
+    Direction m_direction = Direction::Ascending;
+    int m_updateDepth = 0;
+    bool m_sortAllPending = false;
+    bool m_resetPending = false;
+    LinkListObserver* m_observer = nullptr;
+    std::uint64_t m_random = 0x9e3779b97f4a7c15ull;
+};

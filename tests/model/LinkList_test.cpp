@@ -1,0 +1,494 @@
+#include "model/DateTime.h"
+#include "model/DateTimeCodec.h"
+#include "model/LinkList.h"
+#include "model/LinkListObserver.h"
+#include "model/WebsiteTree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+LinkRecord makeLink(std::int32_t siteId, const char* url, LinkStatus status = lsUnchecked, double created = 0)
+{
+    auto link = std::make_shared<rMonitorInfo>();
+    link->SiteId = siteId;
+    link->PageUrl = url;
+    link->Status = status;
+    link->Created = created;
+    return link;
+}
+
+std::vector<const rMonitorInfo*> pointers(const std::vector<LinkRecord>& records)
+{
+    std::vector<const rMonitorInfo*> out;
+    for (const LinkRecord& r : records)
+        out.push_back(r.get());
+    return out;
+}
+
+std::vector<const rMonitorInfo*> visibleOrder(const LinkList& list)
+{
+    std::vector<const rMonitorInfo*> out;
+    for (int v = 0; v < list.visibleCount(); ++v)
+        out.push_back(&list.visibleRecord(v));
+    return out;
+}
+
+std::vector<QByteArray> urls(const LinkList& list)
+{
+    std::vector<QByteArray> out;
+    for (const LinkRecord& r : list.records())
+        out.push_back(r->PageUrl);
+    return out;
+}
+
+// Mirrors the visible rows from the notifications alone, as a view would, and checks the mirror
+// against the list whenever the list says it is consistent.
+class MirrorView : public LinkListObserver {
+public:
+    explicit MirrorView(LinkList& list) : m_list(list) { m_rows = visibleOrder(list); }
+
+    void beginReset() override { m_inReset = true; }
+    void endReset() override
+    {
+        m_inReset = false;
+        m_rows = visibleOrder(m_list);
+        ++resets;
+    }
+    void beginLayoutChange() override { expectConsistent(); }
+    void endLayoutChange() override
+    {
+        std::vector<const rMonitorInfo*> now = visibleOrder(m_list);
+        std::vector<const rMonitorInfo*> a = m_rows, b = now;
+        std::sort(a.begin(), a.end());
+        std::sort(b.begin(), b.end());
+        EXPECT_EQ(a, b) << "a layout change must keep the same rows";
+        m_rows = now;
+        ++layouts;
+    }
+    void beginMoveRow(int from, int to) override
+    {
+        expectConsistent();
+        m_from = from;
+        m_to = to;
+    }
+    void endMoveRow() override
+    {
+        const rMonitorInfo* moved = m_rows.at(static_cast<std::size_t>(m_from));
+        m_rows.erase(m_rows.begin() + m_from);
+        m_rows.insert(m_rows.begin() + m_to, moved);
+        expectConsistent();
+        ++moves;
+    }
+    void beginInsertRow(int at) override
+    {
+        expectConsistent();
+        m_at = at;
+    }
+    void endInsertRow() override
+    {
+        m_rows.insert(m_rows.begin() + m_at, &m_list.record(m_list.rowOfVisible(m_at)));
+        EXPECT_EQ(m_rows[static_cast<std::size_t>(m_at)], &m_list.visibleRecord(m_at));
+        expectConsistent();
+    }
+    void beginRemoveRow(int at) override
+    {
+        expectConsistent();
+        m_at = at;
+    }
+    void endRemoveRow() override
+    {
+        m_rows.erase(m_rows.begin() + m_at);
+        expectConsistent();
+    }
+    void rowChanged(int row) override
+    {
+        ASSERT_FALSE(m_inReset);
+        ASSERT_GE(row, 0);
+        ASSERT_LT(row, static_cast<int>(m_rows.size()));
+    }
+
+    void expectConsistent() { ASSERT_EQ(m_rows, visibleOrder(m_list)); }
+
+    int resets = 0;
+    int layouts = 0;
+    int moves = 0;
+
+private:
+    LinkList& m_list;
+    std::vector<const rMonitorInfo*> m_rows;
+    bool m_inReset = false;
+    int m_from = 0;
+    int m_to = 0;
+    int m_at = 0;
+};
+
+}  // namespace
+
+// The list moves only the rows that changed; the result must be exactly what a full stable sort of
+// the previous order gives, in both directions, for every column, across long random sequences.
+TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
+{
+    std::mt19937 rng(20240611);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const char* texts[] = {"a", "A", "b", "ab", "_", "B", "", "ba"};
+    for (int round = 0; round < 24; ++round) {
+        LinkList list;
+        MirrorView view(list);
+        list.setObserver(&view);
+        std::vector<LinkRecord> reference;
+        auto randomLink = [&] {
+            auto link = makeLink(pick(3), texts[pick(8)], static_cast<LinkStatus>(pick(5)), 45000 + pick(4));
+            link->FirstName = texts[pick(8)];
+            link->LastCheck = pick(3) == 0 ? 0 : 45000 + pick(3) + pick(2) / 86'400'000.0 * 0.4;
+            return link;
+        };
+        for (int i = 0; i < 200; ++i) {
+            reference.push_back(randomLink());
+            list.append(reference.back());
+        }
+        const int column = pick(8) - 1;
+        list.SortByColumn(column);
+        if (pick(2))
+            list.SortByColumn(column);
+        const bool descending = list.sortDirection() == LinkList::Direction::Descending;
+        auto less = [&](const LinkRecord& a, const LinkRecord& b) {
+            const int c = VSTItemCompareNodes(*a, *b, column);
+            return descending ? c > 0 : c < 0;
+        };
+        std::stable_sort(reference.begin(), reference.end(), less);
+        ASSERT_EQ(pointers(list.records()), pointers(reference));
+
+        for (int step = 0; step < 150; ++step) {
+            {
+                LinkList::Update bracket(list);
+                const int changes = pick(4) == 0 ? 1 + pick(20) : 1;
+                for (int c = 0; c < changes; ++c) {
+                    const LinkRecord target = reference[static_cast<std::size_t>(pick(static_cast<int>(reference.size())))];
+                    switch (pick(7)) {
+                    case 0:
+                        reference.push_back(randomLink());
+                        list.append(reference.back());
+                        break;
+                    case 1:
+                        if (reference.size() > 20) {
+                            list.remove({target});
+                            reference.erase(std::find(reference.begin(), reference.end(), target));
+                        }
+                        break;
+                    case 2:
+                        list.updateFields(*target, *randomLink());
+                        break;
+                    case 3:
+                        list.setVerdict(*target, static_cast<LinkStatus>(pick(5)), 45000 + pick(3));
+                        break;
+                    case 4:
+                        list.ShowSiteItems(pick(3), WebsiteTree());
+                        break;
+                    default:
+                        list.setStatus(*target, static_cast<LinkStatus>(pick(5)));
+                        break;
+                    }
+                }
+            }
+            // The reference took the same changes in place; a closed bracket equals one stable sort.
+            std::stable_sort(reference.begin(), reference.end(), less);
+            ASSERT_EQ(pointers(list.records()), pointers(reference)) << "column " << column << " round " << round;
+        }
+        view.expectConsistent();
+        if (column != NoColumn) {
+            EXPECT_GT(view.moves + view.layouts, 0);
+        }
+    }
+}
+
+// Same comparison, but checked after every single bracket, so a wrong move cannot be hidden by a
+// later full sort.
+TEST(LinkListSorting, EveryClosedBracketLeavesTheStableSortOfTheOrderBefore)
+{
+    std::mt19937 rng(7);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    LinkList list;
+    MirrorView view(list);
+    list.setObserver(&view);
+    for (int i = 0; i < 300; ++i)
+        list.append(makeLink(1, pick(2) ? "x" : "y", static_cast<LinkStatus>(pick(5))));
+    list.SortByColumn(ColResult);  // descending
+    for (int step = 0; step < 2000; ++step) {
+        std::vector<LinkRecord> expected = list.records();
+        {
+            LinkList::Update bracket(list);
+            const int changes = pick(3) == 0 ? 2 + pick(5) : 1;
+            for (int c = 0; c < changes; ++c)
+                list.setStatus(*expected[static_cast<std::size_t>(pick(300))], static_cast<LinkStatus>(pick(5)));
+        }
+        std::stable_sort(expected.begin(), expected.end(), [](const LinkRecord& a, const LinkRecord& b) {
+            return VSTItemCompareNodes(*a, *b, ColResult) > 0;
+        });
+        ASSERT_EQ(pointers(list.records()), pointers(expected)) << "step " << step;
+    }
+    EXPECT_GT(view.moves, 100);
+}
+
+TEST(LinkListSorting, HeaderClickFlipsDirectionEveryTimeAndDoesNothingOnAnEmptyList)
+{
+    LinkList list;
+    list.VSTItemHeaderClick(ColUrl);
+    EXPECT_EQ(list.sortColumn(), NoColumn);
+    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Ascending);
+
+    list.append(makeLink(1, "b"));
+    list.append(makeLink(1, "a"));
+    list.append(makeLink(1, "c"));
+    list.VSTItemHeaderClick(ColUrl);  // the first click after start sorts descending
+    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Descending);
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"c", "b", "a"}));
+    list.VSTItemHeaderClick(ColUrl);
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"a", "b", "c"}));
+    list.VSTItemHeaderClick(ColResult);  // moving to another column flips too
+    EXPECT_EQ(list.sortColumn(), ColResult);
+    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Descending);
+
+    // A list whose rows are all hidden still has rows, so it still sorts.
+    list.ShowSiteItems(99, WebsiteTree());
+    list.VSTItemHeaderClick(ColUrl);
+    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Ascending);
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"a", "b", "c"}));
+}
+
+TEST(LinkListSorting, ArrangeByNameAndUrlBothSortTheUrlColumn)
+{
+    LinkList list;
+    list.ArrangeItem(1);  // no rows: nothing changes
+    EXPECT_EQ(list.sortColumn(), NoColumn);
+    list.append(makeLink(1, "b"));
+    list.append(makeLink(1, "a"));
+    list.ArrangeItem(1);
+    EXPECT_EQ(list.sortColumn(), ColUrl);
+    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Descending);
+    list.ArrangeItem(2);
+    EXPECT_EQ(list.sortColumn(), ColUrl);
+    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Ascending);
+    EXPECT_EQ(ArrangeEntryColumn(7), ColLastCheck);
+    EXPECT_STREQ(ArrangeEntryTitle(7), "Last monitor");
+}
+
+TEST(LinkListSorting, EqualKeysKeepTheirOrderInBothDirections)
+{
+    LinkList list;
+    const double t = EncodeDateTime(QDate(2024, 5, 1), QTime(10, 0, 0, 250));
+    const double sameMillisecond = t + 0.0004 / 86'400'000.0;
+    list.append(makeLink(1, "http://Site.example/", lsUnchecked, t));
+    list.append(makeLink(1, "http://site.example/", lsUnchecked, sameMillisecond));
+    list.append(makeLink(1, "http://SITE.example/", lsUnchecked, t + 1.0 / 86400));
+    list.SortByColumn(ColUrl);
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"http://Site.example/", "http://site.example/", "http://SITE.example/"}));
+    list.SortByColumn(ColCreated);  // ascending
+    EXPECT_EQ(list.record(0).PageUrl, QByteArray("http://Site.example/"));
+    EXPECT_EQ(list.record(1).PageUrl, QByteArray("http://site.example/"));
+    list.SortByColumn(ColCreated);  // descending: the later one first, the equal pair in its order
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"http://SITE.example/", "http://Site.example/", "http://site.example/"}));
+    // Only a to z fold: '_' lies between the upper- and the lower-case letters.
+    EXPECT_LT(VSTItemCompareNodes(*makeLink(0, "a"), *makeLink(0, "_"), ColUrl), 0);
+    // Columns outside 0 to 6 compare everything equal.
+    EXPECT_EQ(VSTItemCompareNodes(*makeLink(0, "a"), *makeLink(0, "b"), NoColumn), 0);
+}
+
+TEST(LinkListSorting, NeverCheckedSortsFirstByLastCheckAndRowsFollowStatusChanges)
+{
+    LinkList list;
+    auto checked = makeLink(1, "checked");
+    checked->LastCheck = 45000.5;
+    auto never = makeLink(1, "never");
+    list.append(checked);
+    list.append(never);
+    list.SortByColumn(ColLastCheck);
+    list.SortByColumn(ColLastCheck);  // ascending
+    EXPECT_EQ(list.record(0).PageUrl, QByteArray("never"));
+
+    list.SortByColumn(ColResult);
+    list.SortByColumn(ColResult);  // ascending
+    list.setStatus(*never, lsConnectionError);
+    EXPECT_EQ(list.rowOf(*never), 1);
+    list.setVerdict(*checked, lsConnectionError, 45001);
+    EXPECT_EQ(list.rowOf(*checked), 0);  // equal keys now: it stood first, so it stays first
+}
+
+TEST(LinkListRows, SelectAllAddsVisibleRowsOnlyAndFilteringKeepsSelection)
+{
+    WebsiteTree sites;
+    sites.AddRootWebsite();
+    sites.append({"One", "one.example", 1});
+    sites.append({"Two", "two.example", 2});
+    LinkList list;
+    auto a = makeLink(1, "a"), b = makeLink(2, "b"), c = makeLink(2, "c");
+    list.appendMany({a, b, c});
+    list.setSelected(list.rowOf(*b), true);
+
+    EXPECT_EQ(list.ShowSiteItems(1, sites), QByteArray("  Inbound Links for One"));
+    EXPECT_TRUE(list.isSelected(*b));  // hidden, still selected
+    list.SelectAll();
+    EXPECT_TRUE(list.isSelected(*a));
+    EXPECT_FALSE(list.isSelected(*c));
+    EXPECT_EQ(list.selectedCount(), 2);
+    EXPECT_EQ(list.selectedRecords(true), std::vector<LinkRecord>{a});
+
+    EXPECT_EQ(list.ShowSiteItems(7, sites), std::nullopt);  // no such website: the caption stays
+    EXPECT_EQ(list.visibleCount(), 0);
+    EXPECT_EQ(list.ShowAllItems(), QByteArray("  Inbound Links for all my websites"));
+    EXPECT_EQ(list.visibleCount(), 3);
+}
+
+TEST(LinkListRows, CaptionNamesTheLastWebsiteWithThatIdAndLinksOfBothShow)
+{
+    WebsiteTree sites;
+    sites.AddRootWebsite();
+    sites.append({"Early", "e.example", 4});
+    sites.append({"Late", "l.example", 4});
+    LinkList list;
+    list.appendMany({makeLink(4, "x"), makeLink(0, "orphan"), makeLink(4, "y")});
+    EXPECT_EQ(list.ShowSiteItems(4, sites), QByteArray("  Inbound Links for Late"));
+    EXPECT_EQ(list.visibleCount(), 2);
+}
+
+TEST(LinkListRows, StatusBarCountsFollowStatusFilterAndDeletion)
+{
+    LinkList list;
+    auto a = makeLink(1, "a", lsFound), b = makeLink(1, "b", lsNotFound), c = makeLink(2, "c", lsFound);
+    auto d = makeLink(2, "d", lsChecking);
+    list.appendMany({a, b, c, d});
+    EXPECT_EQ(list.StatusBarTexts(),
+              (std::array<QString, 4>{u" 4 inbound link(s)"_s, u" 2 found"_s, u" 1 not found"_s, u" 0 connection error"_s}));
+    list.setStatus(*b, lsConnectionError);
+    list.ShowSiteItems(2, WebsiteTree());
+    EXPECT_EQ(list.StatusBarTexts(),
+              (std::array<QString, 4>{u" 2 inbound link(s)"_s, u" 1 found"_s, u" 0 not found"_s, u" 0 connection error"_s}));
+    list.setStatus(*a, lsNotFound);  // hidden rows do not count
+    EXPECT_EQ(list.CountVisibleWithStatus(lsNotFound), 0);
+    list.ShowAllItems();
+    EXPECT_EQ(list.CountVisibleWithStatus(lsNotFound), 1);
+    EXPECT_EQ(list.CountVisibleWithStatus(lsConnectionError), 1);
+    list.setSelected(list.rowOf(*c), true);
+    list.DeleteSelected(true);
+    EXPECT_EQ(list.StatusBarTexts()[1], u" 0 found"_s);
+    list.clear();
+    EXPECT_EQ(list.StatusBarTexts()[0], u" 0 inbound link(s)"_s);
+}
+
+TEST(LinkListRows, RemovedRecordsAreDetachedAndLateChangesDoNothing)
+{
+    LinkList list;
+    auto kept = makeLink(1, "kept"), hidden = makeLink(2, "hidden"), gone = makeLink(1, "gone");
+    list.appendMany({kept, hidden, gone});
+    list.setSelected(list.rowOf(*hidden), true);
+    list.setSelected(list.rowOf(*gone), true);
+    list.ShowSiteItems(1, WebsiteTree());
+
+    EXPECT_EQ(list.DeleteSelected(true), 1);  // the hidden selected row stays
+    EXPECT_FALSE(gone->Attached);
+    EXPECT_TRUE(hidden->Attached);
+    EXPECT_FALSE(list.contains(*gone));
+    EXPECT_FALSE(list.setStatus(*gone, lsFound));
+    EXPECT_EQ(gone->Status, lsUnchecked);
+    EXPECT_EQ(list.nextVisibleAfter(*gone), nullptr);  // a walk must notice its row is gone
+
+    EXPECT_EQ(list.DeleteSelected(false), 1);
+    EXPECT_FALSE(hidden->Attached);
+    list.clear();
+    EXPECT_FALSE(kept->Attached);
+    EXPECT_EQ(list.rowCount(), 0);
+}
+
+TEST(LinkListRows, WalksFollowTheDisplayOrderOfTheMoment)
+{
+    LinkList list;
+    auto a = makeLink(1, "a"), b = makeLink(2, "b"), c = makeLink(1, "c"), d = makeLink(1, "d");
+    list.appendMany({a, b, c, d});
+    list.ShowSiteItems(1, WebsiteTree());
+    EXPECT_EQ(list.firstVisible(), a);
+    EXPECT_EQ(list.nextVisibleAfter(*a), c);
+    EXPECT_EQ(list.nextVisibleAfter(*b), c);  // from a row that is hidden now
+    EXPECT_EQ(list.nextVisibleAfter(*d), nullptr);
+
+    list.setSelected(list.rowOf(*b), true);
+    list.setSelected(list.rowOf(*d), true);
+    EXPECT_EQ(list.firstSelected(), b);  // hidden rows count for the selection walk
+    EXPECT_EQ(list.nextSelectedAfter(*b), d);
+
+    list.SortByColumn(ColUrl);  // descending: d c b a
+    EXPECT_EQ(list.firstVisible(), d);
+    EXPECT_EQ(list.nextVisibleAfter(*c), a);
+    EXPECT_EQ(list.visibleIndexOf(*a), 2);
+    EXPECT_EQ(list.visibleIndexOf(*b), -1);
+    EXPECT_EQ(list.rowOf(*b), 2);
+}
+
+TEST(LinkListCells, TextsIconsAndHintsFollowTheColumnAndStatus)
+{
+    const DateTimeCodec dates(LocaleFormats{QStringLiteral("M/d/yyyy"), QStringLiteral("h:mm:ss AP")});
+    rMonitorInfo link;
+    link.PageUrl = "http://p.example/";
+    link.Email = "x@y";
+    EXPECT_EQ(VSTItemGetText(link, ColResult, dates), QByteArray());
+    EXPECT_EQ(VSTItemGetText(link, ColEmail, dates), QByteArray("x@y"));
+    EXPECT_EQ(VSTItemGetText(link, ColCreated, dates), QByteArray("12/30/1899"));  // shown even when 0
+    EXPECT_EQ(VSTItemGetText(link, ColLastCheck, dates), QByteArray());             // empty when never
+    EXPECT_EQ(VSTItemGetImageIndex(link, ColResult), -1);
+    EXPECT_EQ(VSTItemGetHint(link, ColResult), QString());
+
+    const std::pair<LinkStatus, std::pair<int, const char*>> table[] = {
+        {lsChecking, {0, "Checking..."}},
+        {lsFound, {2, "Inbound links found"}},
+        {lsNotFound, {3, "Inbound links not Found"}},
+        {lsConnectionError, {1, "Connection Error"}},
+        {static_cast<LinkStatus>(9), {-1, ""}},
+    };
+    for (const auto& [status, expected] : table) {
+        link.Status = status;
+        EXPECT_EQ(VSTItemGetImageIndex(link, ColResult), expected.first);
+        EXPECT_EQ(VSTItemGetHint(link, ColResult), QString::fromLatin1(expected.second));
+        EXPECT_EQ(VSTItemGetImageIndex(link, ColUrl), -1);
+        EXPECT_EQ(VSTItemGetHint(link, ColUrl), QString());
+    }
+}
+
+// A full sort compares packed leading bytes after the prefix all texts share; texts with long shared
+// prefixes, zero bytes, bytes above 127 and every length around the packed width must still come
+// out in the order of the plain comparison.
+TEST(LinkListSorting, FullSortOfTextsMatchesThePlainComparison)
+{
+    std::mt19937 rng(11);
+    const char alphabet[] = {'a', 'A', 'z', 'Z', '_', '\0', '\x7f', '\x80', '\xff', 'm', 'M'};
+    for (int round = 0; round < 20; ++round) {
+        LinkList list;
+        std::vector<LinkRecord> reference;
+        const QByteArray prefix = round % 2 ? QByteArray("http://WWW.") : QByteArray();
+        for (int i = 0; i < 500; ++i) {
+            QByteArray url = prefix;
+            if (i % 7 == 0)
+                url = url.toLower();  // the shared prefix differs only by case
+            const int length = static_cast<int>(rng() % 24);
+            for (int k = 0; k < length; ++k)
+                url.append(alphabet[rng() % sizeof alphabet]);
+            reference.push_back(makeLink(1, ""));
+            reference.back()->PageUrl = url;
+            reference.back()->Email = url;
+        }
+        list.appendMany(reference);
+        const int column = round % 4 < 2 ? ColUrl : ColEmail;
+        list.SortByColumn(column);
+        if (round % 3 == 0)
+            list.SortByColumn(column);
+        const bool descending = list.sortDirection() == LinkList::Direction::Descending;
+        std::stable_sort(reference.begin(), reference.end(), [&](const LinkRecord& a, const LinkRecord& b) {
+            const int c = VSTItemCompareNodes(*a, *b, column);
+            return descending ? c > 0 : c < 0;
+        });
+        ASSERT_EQ(pointers(list.records()), pointers(reference)) << "round " << round;
+    }
+}
