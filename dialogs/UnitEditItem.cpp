@@ -167,7 +167,7 @@ int TfrmEditItem::WebsiteIndexByName(QByteArrayView name) const
     QList<QByteArray> entries;
     entries.reserve(m_cbMySite->count());
     for (int i = 0; i < m_cbMySite->count(); ++i)
-        entries.append(ToAnsi(m_cbMySite->itemText(i)));
+        entries.append(websiteNameAt(i));
     return ::WebsiteIndexByName(entries, name);
 }
 
@@ -191,12 +191,26 @@ void TfrmEditItem::SetItem(const rMonitorInfo& record)
     m_editLastName->setText(FromAnsi(record.LastName));
     m_editEmail->setText(FromAnsi(record.Email));
     m_keptCreated = record.Created;
+    m_shown = record;
+}
+
+QByteArray TfrmEditItem::websiteNameAt(int index) const
+{
+    // The entries are the websites in pane order; their stored bytes are the names, whatever the
+    // screen made of them.
+    const auto& sites = m_websites.children();
+    if (index >= 0 && static_cast<std::size_t>(index) < sites.size() && m_cbMySite->count() == int(sites.size()))
+        return sites[static_cast<std::size_t>(index)].Name;
+    return index >= 0 ? ToAnsi(m_cbMySite->itemText(index)) : QByteArray();
 }
 
 LinkInput TfrmEditItem::input() const
 {
-    return LinkInput{ToAnsi(m_cbMySite->currentText()), ToAnsi(m_editAddress->text()),
-                     ToAnsi(m_editFirstName->text()), ToAnsi(m_editLastName->text()), ToAnsi(m_editEmail->text())};
+    // Fields left as they were keep their stored bytes, also those the locale cannot show.
+    return LinkInput{websiteNameAt(m_cbMySite->currentIndex()), ToAnsiKeeping(m_editAddress->text(), m_shown.PageUrl),
+                     ToAnsiKeeping(m_editFirstName->text(), m_shown.FirstName),
+                     ToAnsiKeeping(m_editLastName->text(), m_shown.LastName),
+                     ToAnsiKeeping(m_editEmail->text(), m_shown.Email)};
 }
 
 rMonitorInfo TfrmEditItem::GetItem() const
@@ -214,8 +228,9 @@ bool TfrmEditItem::ValidateItem()
         ShowWarning(this, fault.text());
         return false;
     }
-    const QByteArray completed = CompletePageUrl(ToAnsi(m_editAddress->text()));
-    if (completed != ToAnsi(m_editAddress->text()))
+    const QByteArray typed = ToAnsiKeeping(m_editAddress->text(), m_shown.PageUrl);
+    const QByteArray completed = CompletePageUrl(typed);
+    if (completed != typed)
         m_editAddress->setText(FromAnsi(completed));
     accept();
     return true;

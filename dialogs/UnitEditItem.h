@@ -84,7 +84,10 @@ private:
     bool ValidateItem();
     int WebsiteIndexByName(QByteArrayView name) const;
 
+    QByteArray websiteNameAt(int index) const;
+
     const WebsiteTree& m_websites;
+    rMonitorInfo m_shown;  // the record SetItem showed, to keep untouched fields byte for byte
     bool m_saveAndNew = false;
     double m_keptCreated = 0;
 

@@ -336,6 +336,20 @@ TEST_F(EditExistingTest, UnchangedTargetKeepsCreatedStatusAndLastCheck)
     EXPECT_EQ(links.CountVisibleWithStatus(lsFound), 1);
 }
 
+TEST_F(EditExistingTest, UntouchedFieldsKeepBytesTheLocaleCannotShow)
+{
+    // Latin-1 bytes from an old file are not UTF-8: the screen shows replacement characters, but
+    // saving an edit of another field must not rewrite them.
+    LinkRecord original = Link(2, "http://partner.example/caf\xe9", lsFound, 40000, 45000);
+    original->LastName = "M\xfcller";
+    const LinkRecord link = insert(original);
+    edit(link, [](TfrmEditItem& dialog) { dialog.EditFirstName()->setText(QStringLiteral("Bo")); });
+    EXPECT_EQ(link->FirstName, QByteArray("Bo"));
+    EXPECT_EQ(link->LastName, QByteArray("M\xfcller"));
+    EXPECT_EQ(link->PageUrl, QByteArray("http://partner.example/caf\xe9"));
+    EXPECT_EQ(link->Status, lsFound);
+}
+
 TEST_F(EditExistingTest, NewAddressOrWebsiteMakesTheLinkUncheckedAgain)
 {
     const LinkRecord moved = insert(Link(1, "http://a.example/", lsNotFound, 40000, 45000));
