@@ -1,34 +1,26 @@
 #include "app/LinksPane.h"
 
+#include "app/LinkListModel.h"
+#include "app/LinkSelectionModel.h"
+#include "app/LinksView.h"
+#include "model/LinkList.h"
+
 #include <QHeaderView>
 #include <QLabel>
-#include <QStandardItemModel>
-#include <QTreeView>
 
 #include <algorithm>
 
-const char* const LinksPane::AllWebsitesCaption = "  Inbound Links for all my websites";
+const char* const LinksPane::AllWebsitesCaption = LinkList::AllItemsCaption;
 
-LinksPane::LinksPane(QWidget* parent)
-    : SidePanel(QString::fromLatin1(AllWebsitesCaption), parent), m_columns(new QStandardItemModel(0, ColumnCount, this)),
-      m_view(new QTreeView(this))
+LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* parent)
+    : SidePanel(QString::fromLatin1(AllWebsitesCaption), parent), m_model(new LinkListModel(links, formats, this)),
+      m_selection(new LinkSelectionModel(m_model)), m_view(new LinksView(this))
 {
     setObjectName(QStringLiteral("PanelRight"));
     captionBar()->setObjectName(QStringLiteral("PanelRightTop"));
-    m_columns->setHorizontalHeaderLabels({QStringLiteral("Result"), QStringLiteral("Url"), QStringLiteral("First name"),
-                                          QStringLiteral("Last name"), QStringLiteral("E - mail"),
-                                          QStringLiteral("Created"), QStringLiteral("Last check")});
     m_view->setObjectName(QStringLiteral("VSTItem"));
-    m_view->setModel(m_columns);
-    m_view->setRootIsDecorated(false);
-    m_view->setUniformRowHeights(true);
-    m_view->setAllColumnsShowFocus(true);
-    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_view->setFrameShape(QFrame::NoFrame);
-    m_view->setIconSize(QSize(16, 16));
+    m_view->setModel(m_model);
+    m_view->setSelectionModel(m_selection);
 
     QHeaderView* header = m_view->header();
     header->setSectionsMovable(false);
@@ -37,6 +29,9 @@ LinksPane::LinksPane(QWidget* parent)
     header->setMaximumSectionSize(MaxColumnWidth);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
     static constexpr int DesignWidths[ColumnCount] = {50, 140, 80, 80, 80, 80, 80};
     for (int column = 0; column < ColumnCount; ++column)
         header->resizeSection(column, DesignWidths[column]);
@@ -44,6 +39,11 @@ LinksPane::LinksPane(QWidget* parent)
 
     connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) { onContextMenu(pos); });
     connect(m_view, &QAbstractItemView::doubleClicked, this, [this] { Q_EMIT rowDoubleClicked(); });
+    connect(header, &QHeaderView::sectionClicked, this, [this](int column) { Q_EMIT headerClicked(column); });
+    connect(m_model, &LinkListModel::selectionNeedsSync, m_selection, &LinkSelectionModel::syncFromList);
+    connect(m_model, &LinkListModel::sortIndicatorChanged, this, [this] { showSortIndicator(); });
+    // The header flips its glyph on a click by itself; the list alone decides the sort.
+    connect(header, &QHeaderView::sortIndicatorChanged, this, [this] { showSortIndicator(); });
 }
 
 void LinksPane::setCaption(const QString& text)
@@ -71,8 +71,15 @@ void LinksPane::onContextMenu(const QPoint& pos)
     // A right click on a row that is not selected makes it the selection; on a selected row the
     // selection stays, so the menu acts on all of it.
     const QModelIndex under = m_view->indexAt(pos);
-    if (under.isValid() && !m_view->selectionModel()->isSelected(under))
-        m_view->selectionModel()->setCurrentIndex(under, QItemSelectionModel::ClearAndSelect |
-                                                             QItemSelectionModel::Rows);
+    if (under.isValid() && !m_selection->isSelected(under))
+        m_selection->setCurrentIndex(under, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     Q_EMIT contextMenuWanted(m_view->viewport()->mapToGlobal(pos));
+}
+
+void LinksPane::showSortIndicator()
+{
+    const LinkList& list = m_model->list();
+    m_view->header()->setSortIndicator(list.sortColumn(), list.sortDirection() == LinkList::Direction::Ascending
+                                                              ? Qt::AscendingOrder
+                                                              : Qt::DescendingOrder);
 }

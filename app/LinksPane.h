@@ -2,11 +2,14 @@
 
 #include "app/SidePanel.h"
 
-class QStandardItemModel;
-class QTreeView;
+class LinkList;
+class LinkListModel;
+class LinkSelectionModel;
+class LinksView;
+struct LocaleFormats;
 
 // The links side: the caption that names the shown website, its tool bar and the inbound links
-// list VSTItem.
+// list VSTItem over the links list.
 class LinksPane : public SidePanel {
     Q_OBJECT
 
@@ -16,9 +19,10 @@ public:
     static constexpr int MaxColumnWidth = 10000;
     static const char* const AllWebsitesCaption;
 
-    explicit LinksPane(QWidget* parent = nullptr);
+    LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* parent = nullptr);
 
-    QTreeView* VSTItem() const { return m_view; }
+    LinksView* VSTItem() const { return m_view; }
+    LinkListModel& model() const { return *m_model; }
     void setCaption(const QString& text);
     QString caption() const;
 
@@ -29,10 +33,13 @@ public:
 Q_SIGNALS:
     void contextMenuWanted(const QPoint& globalPos);
     void rowDoubleClicked();
+    void headerClicked(int column);
 
 private:
     void onContextMenu(const QPoint& pos);
+    void showSortIndicator();
 
-    QStandardItemModel* m_columns;
-    QTreeView* m_view;
+    LinkListModel* m_model;
+    LinkSelectionModel* m_selection;
+    LinksView* m_view;
 };

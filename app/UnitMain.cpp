@@ -11,6 +11,8 @@
 #include "dialogs/ErrorBox.h"
 #include "dialogs/Prompts.h"
 #include "model/AppDir.h"
+#include "model/DataFiles.h"
+#include "model/LinkList.h"
 #include "model/SettingsFile.h"
 
 #include <QCloseEvent>
@@ -34,7 +36,8 @@ QCursor SplitterCursor()
 
 }  // namespace
 
-TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
+TfrmMain::TfrmMain(QWidget* parent)
+    : QMainWindow(parent), m_formats(LocaleFormats::system()), m_links(std::make_unique<LinkList>())
 {
     setWindowTitle(QStringLiteral("Quorvane"));
     buildLayout();
@@ -42,7 +45,12 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
     FormCreate();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    // The panes call into the window and the links list while they go, so they go first.
+    delete m_websitesPane;
+    delete m_linksPane;
+}
 
 void TfrmMain::buildLayout()
 {
@@ -50,7 +58,7 @@ void TfrmMain::buildLayout()
 
     m_websitesPane = new WebsitesPane(this);
     m_websitesPane->setToolBar(m_commands->ToolBarMySites());
-    m_linksPane = new LinksPane(this);
+    m_linksPane = new LinksPane(*m_links, m_formats, this);
     m_linksPane->setToolBar(m_commands->ToolBar1());
 
     m_splitter = new SideSplitter(this);
@@ -71,6 +79,8 @@ void TfrmMain::buildLayout()
     connect(m_linksPane, &LinksPane::contextMenuWanted, this,
             [this](const QPoint& at) { m_commands->PMIL()->popup(at); });
     connect(m_linksPane, &LinksPane::rowDoubleClicked, this, [this] { RunGuarded(this, [this] { EditExist(); }); });
+    connect(m_linksPane, &LinksPane::headerClicked, this,
+            [this](int column) { RunGuarded(this, [this, column] { VSTItemHeaderClick(column); }); });
 }
 
 void TfrmMain::buildStatusBar()
@@ -80,7 +90,8 @@ void TfrmMain::buildStatusBar()
     static constexpr int Widths[StatusPanelCount] = {100, 100, 100, 140, 120, 50};
     for (int width : Widths) {
         auto* panel = new QLabel(bar);
-        panel->setFixedWidth(width);
+        // The designed width, or more when the desktop's font needs it for the count.
+        panel->setMinimumWidth(width);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         panel->setTextFormat(Qt::PlainText);
         bar->addWidget(panel);
@@ -97,8 +108,10 @@ void TfrmMain::FormCreate()
 {
     m_appDir = AppDir();
     m_settings = std::make_unique<SettingsFile>(m_appDir + QStringLiteral("config.ini"));
-    m_websitesPane->model().reset([](WebsiteTree& tree) { tree.AddRootWebsite(); });
-    LoadWebsites();
+    m_websitesPane->model().reset([this](WebsiteTree& tree) {
+        tree.AddRootWebsite();
+        ::LoadWebsites(m_appDir, tree);
+    });
     RefreshNewByMy();
     LoadLinks();
     RefreshStatusBar();
@@ -108,6 +121,7 @@ void TfrmMain::FormCreate()
 
 void TfrmMain::EmptyLists()
 {
+    m_links->clear();
     m_websitesPane->model().reset([](WebsiteTree& tree) { tree.clear(); });
 }
 
@@ -178,17 +192,34 @@ void TfrmMain::VSTExplorerFocusChanged(std::int32_t id)
 
 void TfrmMain::ShowSiteItems(std::int32_t id)
 {
-    const QByteArray name = websites().WebsiteNameById(id);
-    if (websites().indexOfId(id) >= 0)
-        m_linksPane->setCaption(QStringLiteral("  Inbound Links for ") + FromAnsi(name));
+    if (const std::optional<QByteArray> caption = m_links->ShowSiteItems(id, websites()))
+        m_linksPane->setCaption(FromAnsi(*caption));
 }
 
 void TfrmMain::ShowAllItems()
 {
-    m_linksPane->setCaption(QString::fromLatin1(LinksPane::AllWebsitesCaption));
+    m_linksPane->setCaption(FromAnsi(m_links->ShowAllItems()));
 }
 
-void TfrmMain::RefreshStatusBar() {}
+void TfrmMain::RefreshStatusBar()
+{
+    const std::array<QString, 4> texts = m_links->StatusBarTexts();
+    for (std::size_t panel = 0; panel < texts.size(); ++panel)
+        m_statusPanels[panel]->setText(texts[panel]);
+}
+
+bool TfrmMain::RequireSelection()
+{
+    if (m_links->selectedCount() > 0)
+        return true;
+    ShowInformation(this, QStringLiteral("Please Select a inbound link"));
+    return false;
+}
+
+void TfrmMain::VSTItemHeaderClick(int column)
+{
+    m_links->VSTItemHeaderClick(column);
+}
 
 void TfrmMain::AddOwnNew() {}
 
@@ -226,12 +257,40 @@ void TfrmMain::DeleteOwnSelected()
 
 void TfrmMain::AddNew() {}
 void TfrmMain::EditExist() {}
-void TfrmMain::DeleteSelected() {}
-void TfrmMain::SelectAll() {}
-void TfrmMain::ArrangeItem(int) {}
+
+void TfrmMain::DeleteSelected()
+{
+    // Only rows the user can see are deleted; selected rows that the filter hides stay.
+    const int shown = static_cast<int>(m_links->selectedRecords(true).size());
+    if (shown == 0) {
+        ShowInformation(this, QStringLiteral("Please Select a inbound link"));
+        return;
+    }
+    if (!AskConfirm(this, QStringLiteral("Delete %1 selected inbound link(s)?").arg(shown)))
+        return;
+    m_links->DeleteSelected(true);
+    RefreshStatusBar();
+}
+
+void TfrmMain::SelectAll()
+{
+    m_links->SelectAll();
+}
+
+void TfrmMain::ArrangeItem(int entry)
+{
+    m_links->ArrangeItem(entry);
+}
 void TfrmMain::StartAll() {}
-void TfrmMain::StartSelected() {}
-void TfrmMain::ToolButton1Click() {}
+void TfrmMain::StartSelected()
+{
+    RequireSelection();
+}
+
+void TfrmMain::ToolButton1Click()
+{
+    m_stopRequested = true;
+}
 void TfrmMain::Backup() {}
 void TfrmMain::Restore() {}
 void TfrmMain::ImportInbound() {}
@@ -252,19 +311,39 @@ void TfrmMain::OpenUrlWithIE()
     OpenPagesOf(SelectedLinks());
 }
 
-void TfrmMain::LoadWebsites() {}
-void TfrmMain::SaveWebsites() {}
-void TfrmMain::LoadLinks() {}
-void TfrmMain::SaveLinks() {}
-
-int TfrmMain::LinkCountOfSite(std::int32_t) const
+void TfrmMain::SaveWebsites()
 {
-    return 0;
+    ::SaveWebsites(m_appDir, websites());
 }
 
-void TfrmMain::RemoveLinksOfSite(std::int32_t) {}
+void TfrmMain::LoadLinks()
+{
+    ::LoadLinks(m_appDir, *m_links, m_formats);
+}
+
+void TfrmMain::SaveLinks()
+{
+    ::SaveLinks(m_appDir, *m_links, m_formats);
+}
+
+int TfrmMain::LinkCountOfSite(std::int32_t id) const
+{
+    int count = 0;
+    m_links->forEachRow([&count, id](const rMonitorInfo& link) { count += link.SiteId == id ? 1 : 0; });
+    return count;
+}
+
+void TfrmMain::RemoveLinksOfSite(std::int32_t id)
+{
+    std::vector<LinkRecord> doomed;
+    for (const LinkRecord& link : m_links->records()) {
+        if (link->SiteId == id)
+            doomed.push_back(link);
+    }
+    m_links->remove(doomed);
+}
 
 std::vector<LinkRecord> TfrmMain::SelectedLinks() const
 {
-    return {};
+    return m_links->selectedRecords(false);
 }

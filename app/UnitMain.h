@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/DateTime.h"
 #include "model/Records.h"
 
 #include <QMainWindow>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class LinkList;
 class LinksPane;
 class MainCommands;
 class QLabel;
@@ -38,6 +40,8 @@ public:
     SettingsFile& settings() const { return *m_settings; }
     const QString& appDir() const { return m_appDir; }
     const WebsiteTree& websites() const;
+    LinkList& links() const { return *m_links; }
+    const LocaleFormats& formats() const { return m_formats; }
     WebsitesPane& websitesPane() const { return *m_websitesPane; }
     LinksPane& linksPane() const { return *m_linksPane; }
     SideSplitter& splitter() const { return *m_splitter; }
@@ -53,6 +57,10 @@ public:
     void ShowAllItems();
 
     void RefreshStatusBar();
+    // Tells the user to select a link when no row is selected (a hidden selected row counts);
+    // true when some row is selected.
+    bool RequireSelection();
+    void VSTItemHeaderClick(int column);
 
     // Commands.
     void AddOwnNew();
@@ -86,7 +94,6 @@ protected:
 private:
     void buildLayout();
     void buildStatusBar();
-    void LoadWebsites();
     void SaveWebsites();
     void LoadLinks();
     void SaveLinks();
@@ -95,6 +102,8 @@ private:
     // The selected links in list order, hidden ones included.
     std::vector<LinkRecord> SelectedLinks() const;
 
+    LocaleFormats m_formats;
+    std::unique_ptr<LinkList> m_links;
     QString m_appDir;
     std::unique_ptr<SettingsFile> m_settings;
     bool m_stopRequested = false;

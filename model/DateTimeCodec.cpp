@@ -275,10 +275,5 @@ std::optional<double> DateTimeCodec::fromText(QByteArrayView text) const
         if (value && toText(*value) == text)
             return value;
     }
-    // Qt reads years before 1 too, but such a value cannot be written back: a save would turn it
-    // into "never". It is no date-time of the files, so it fails here.
-    const std::optional<double> value = TextToDateTime(text, m_formats);
-    if (value && !DecodeDate(*value).isValid())
-        return std::nullopt;
-    return value;
+    return TextToDateTime(text, m_formats);
 }

@@ -5,6 +5,7 @@
 #include "app/WebsitesPane.h"
 #include "model/SettingsFile.h"
 #include "support/FakePrompts.h"
+#include "support/QtPrinters.h"
 #include "support/TempAppDir.h"
 
 #include <QAction>
@@ -170,7 +171,7 @@ TEST_F(MainWindowTest, CurrentSiteSelectsItsWebsiteAndOneNamingNoWebsiteSelectsN
     EXPECT_EQ(settings.read(Keys::CurrentSite), 1);
 }
 
-TEST_F(MainWindowTest, FailedSaveShowsTheErrorAndAbandonsTheClose)
+TEST_F(MainWindowTest, FailedLinksSaveShowsTheErrorAndAbandonsTheClose)
 {
     // A directory under a regular file cannot exist, which stops root as well.
     appDir.write(QStringLiteral("blocker"), "x");
@@ -187,7 +188,10 @@ TEST_F(MainWindowTest, FailedSaveShowsTheErrorAndAbandonsTheClose)
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(prompts.shown.size(), 1);
     EXPECT_EQ(prompts.shown[0].kind, Prompts::Kind::Error);
-    EXPECT_EQ(prompts.shown[0].text, QStringLiteral("Unable to write to ") + badDir + QStringLiteral("config.ini."));
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(QStringLiteral("Cannot create file \"") + badDir +
+                                                 QStringLiteral("Items.txt\". ")))
+        << prompts.shown[0].text.toStdString();
+    EXPECT_TRUE(prompts.shown[0].text.endsWith(u'.'));
     EXPECT_EQ(window->websites().children().size(), 1u);
 
     // "Exit" takes the same way out, and the window goes on working after the message.
@@ -198,6 +202,20 @@ TEST_F(MainWindowTest, FailedSaveShowsTheErrorAndAbandonsTheClose)
     EXPECT_EQ(prompts.shown.size(), 2);
     window->SelectWebsiteById(3);
     EXPECT_EQ(window->linksPane().caption(), QStringLiteral("  Inbound Links for Kept"));
+}
+
+TEST_F(MainWindowTest, FailedSettingsSaveAbandonsTheCloseAfterTheLinksAreWritten)
+{
+    // Nothing, not even root, can replace a directory by a file.
+    ASSERT_TRUE(QDir(appDir.path()).mkdir(QStringLiteral("config.ini")));
+    auto window = start();
+    window->show();
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(prompts.shown.size(), 1);
+    EXPECT_EQ(prompts.shown[0].text,
+              QStringLiteral("Unable to write to ") + appDir.file(QStringLiteral("config.ini.")));
+    EXPECT_TRUE(QFile::exists(appDir.file(QStringLiteral("Items.txt"))));
 }
 
 TEST_F(MainWindowTest, ExitClosesTheWindowAndSaves)
