@@ -1,5 +1,7 @@
 #include "app/UnitMain.h"
 
+#include "app/BackupCommands.h"
+#include "app/HelpCommands.h"
 #include "app/LinksPane.h"
 #include "app/MainCommands.h"
 #include "app/ShellCommands.h"
@@ -291,14 +293,38 @@ void TfrmMain::ToolButton1Click()
 {
     m_stopRequested = true;
 }
-void TfrmMain::Backup() {}
-void TfrmMain::Restore() {}
+void TfrmMain::Backup()
+{
+    BackupCommands(this, [] {}).Backup();
+}
+
+void TfrmMain::Restore()
+{
+    // Emptying the list detaches every row from its check worker: late results change nothing.
+    BackupCommands(this, [this] {
+        EmptyLists();
+        FormCreate();
+    }).Restore();
+}
+
 void TfrmMain::ImportInbound() {}
 void TfrmMain::GenerateReport() {}
 void TfrmMain::OpenOptions() {}
-void TfrmMain::Help2Click() {}
-void TfrmMain::Contact() {}
-void TfrmMain::OpenAbout() {}
+void TfrmMain::Help2Click()
+{
+    OpenHelpFile();
+}
+
+void TfrmMain::Contact()
+{
+    OpenContactPage();
+}
+
+void TfrmMain::OpenAbout()
+{
+    OpenAboutBox(this);
+}
+
 void TfrmMain::NewByMyClick(std::int32_t) {}
 
 void TfrmMain::SendEmail()
