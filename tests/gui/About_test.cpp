@@ -4,6 +4,8 @@
 #include "support/QtPrinters.h"
 #include "support/TempAppDir.h"
 
+#include <QFile>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -85,6 +87,27 @@ TEST(Help, TheGuideAndTheContactPageGoToTheShellAndAMissingGuideDoesNothing)
     OpenContactPage();
     EXPECT_EQ(shell.calls, (QStringList{u"file "_s + dir.file(u"Quorvane.html"_s),
                                         u"url https://quorvane.example/contact.php?from=software"_s}));
+}
+
+}  // namespace
+
+namespace {
+
+QByteArray sourceFile(const char* path)
+{
+    QFile file(qEnvironmentVariable("QUORVANE_SOURCE_DIR") + u'/' + QLatin1StringView(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// The desktop's menu entry and the window show the same icon, and the entry starts the program.
+TEST(DesktopEntry, NamesTheProgramAndTheIconThatShipsWithIt)
+{
+    const QByteArray entry = sourceFile("data/quorvane.desktop");
+    EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
+    EXPECT_TRUE(entry.contains("\nExec=quorvane\n"));
+    EXPECT_TRUE(entry.contains("\nIcon=quorvane\n"));
+    EXPECT_EQ(QGuiApplication::desktopFileName(), u"quorvane"_s);
+    EXPECT_EQ(sourceFile("data/quorvane.svg"), sourceFile("app/icons/quorvane.svg"));
 }
 
 }  // namespace
