@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -36,6 +37,11 @@ QString BackupCommands::NotABackupText(const QString& path)
         .arg(QDir::toNativeSeparators(path), QLatin1StringView(ProductName));
 }
 
+QString BackupCommands::ReplaceQuestion(const QString& path)
+{
+    return QStringLiteral("\"%1\" already exists. Do you want to replace it?").arg(QDir::toNativeSeparators(path));
+}
+
 void BackupCommands::Backup()
 {
     // A dated name in the home folder, so that backups taken on different days do not replace each other.
@@ -45,7 +51,11 @@ void BackupCommands::Backup()
     QString path = fileDialogs().saveFileName(m_parent, BackupFileRequest(QStringLiteral("Backup Settings"), proposed));
     if (path.isEmpty())
         return;
-    path = WithDefaultExtension(path, QLatin1StringView(BackupExtension));
+    const QString completed = WithDefaultExtension(path, QLatin1StringView(BackupExtension));
+    // The dialog asked about the name as typed; a file under the completed name would be replaced unasked.
+    if (completed != path && QFileInfo::exists(completed) && !AskConfirm(m_parent, ReplaceQuestion(completed)))
+        return;
+    path = completed;
     // Read everything before the backup file is touched: a missing data file leaves no backup.
     const BackupParts parts = ReadDataFiles(AppDir());
     WriteBackupFile(path, parts);

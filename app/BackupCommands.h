@@ -18,6 +18,8 @@ public:
     void Restore();
 
     static QString ConfirmQuestion();
+    // Asked when ".bak" was added to the chosen name and a file of the completed name exists.
+    static QString ReplaceQuestion(const QString& path);
     // The warning for a chosen file that is not a backup.
     static QString NotABackupText(const QString& path);
 

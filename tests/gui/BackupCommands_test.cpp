@@ -78,6 +78,19 @@ TEST_F(BackupCommandsTest, BackupAsksForAFileAndWritesTheThreeFilesIntoIt)
     commands.Backup();
     EXPECT_EQ(elsewhere.read(u"monday.bak"_s), OldSettings + Sep + "\r\n" + OldSites + Sep + "\r\n");
     EXPECT_TRUE(prompts.shown.isEmpty());
+    EXPECT_TRUE(prompts.questions.isEmpty());
+
+    // The dialog asked about "monday"; "monday.bak" is replaced only when the user agrees.
+    dir.write(u"Items.txt"_s, OldLinks);
+    dialogs.queueFileName(elsewhere.file(u"monday"_s));
+    prompts.queueAnswer(false);
+    commands.Backup();
+    EXPECT_EQ(prompts.questions, QStringList{BackupCommands::ReplaceQuestion(elsewhere.file(u"monday.bak"_s))});
+    EXPECT_EQ(elsewhere.read(u"monday.bak"_s), OldSettings + Sep + "\r\n" + OldSites + Sep + "\r\n");
+    dialogs.queueFileName(elsewhere.file(u"monday"_s));
+    prompts.queueAnswer(true);
+    commands.Backup();
+    EXPECT_TRUE(elsewhere.read(u"monday.bak"_s).endsWith(OldLinks));
     EXPECT_EQ(reloads, 0);
 }
 
