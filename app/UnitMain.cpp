@@ -12,6 +12,9 @@
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/Prompts.h"
+#include "dialogs/UnitAddOwnSite.h"
+#include "dialogs/UnitEditItem.h"
+#include "dialogs/UnitOptions.h"
 #include "model/AppDir.h"
 #include "model/DataFiles.h"
 #include "model/LinkList.h"
@@ -25,6 +28,9 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTreeView>
+
+#include <optional>
 
 namespace {
 
@@ -223,13 +229,31 @@ void TfrmMain::VSTItemHeaderClick(int column)
     m_links->VSTItemHeaderClick(column);
 }
 
-void TfrmMain::AddOwnNew() {}
+void TfrmMain::AddOwnNew()
+{
+    const std::optional<rMySiteInfo> site = AskNewWebsite(this, websites());
+    if (!site)
+        return;
+    m_websitesPane->model().appendWebsite(*site);
+    m_websitesPane->VSTExplorer()->expandAll();
+    RefreshNewByMy();
+    SaveWebsites();
+}
 
 void TfrmMain::EditOwnExist()
 {
+    const int row = m_websitesPane->focusedRow();
     const rMySiteInfo* site = m_websitesPane->focusedSite();
-    if (!site || site->Id == 0)
+    if (row < 0 || !site || site->Id == 0)
         return;
+    const std::optional<rMySiteInfo> changed = AskChangedWebsite(this, websites(), *site);
+    if (!changed)
+        return;
+    // The Id stays, so the website's links stay with it; the caption keeps the old name until the
+    // focus moves.
+    m_websitesPane->model().replaceWebsite(row, *changed);
+    RefreshNewByMy();
+    SaveWebsites();
 }
 
 void TfrmMain::DeleteOwnSelected()
@@ -257,8 +281,40 @@ void TfrmMain::DeleteOwnSelected()
     SaveWebsites();
 }
 
-void TfrmMain::AddNew() {}
-void TfrmMain::EditExist() {}
+void TfrmMain::AddNew()
+{
+    AddItemForSite(0);
+}
+
+void TfrmMain::NewByMyClick(std::int32_t id)
+{
+    AddItemForSite(id);
+}
+
+void TfrmMain::AddItemForSite(std::int32_t id)
+{
+    ::AddItemForSite(this, websites(), *m_links, id, [this](const rMonitorInfo& link) {
+        RefreshStatusBar();
+        SelectWebsiteById(link.SiteId);
+    });
+}
+
+void TfrmMain::EditExist()
+{
+    if (!RequireSelection())
+        return;
+    // The first selected row in list order, also when the website filter hides it.
+    const LinkRecord record = m_links->firstSelected();
+    if (!record || !EditItem(this, websites(), *m_links, record))
+        return;
+    SelectWebsiteById(record->SiteId);
+    // A link moved into the website shown while the focus stayed follows the filter, and a new
+    // address resets the verdict, which the counts must show.
+    const std::int32_t shown = m_websitesPane->focusedId();
+    if (shown != 0 && (record->SiteId == shown) != m_links->isVisible(*record))
+        ShowSiteItems(shown);
+    RefreshStatusBar();
+}
 
 void TfrmMain::DeleteSelected()
 {
@@ -309,7 +365,11 @@ void TfrmMain::Restore()
 
 void TfrmMain::ImportInbound() {}
 void TfrmMain::GenerateReport() {}
-void TfrmMain::OpenOptions() {}
+void TfrmMain::OpenOptions()
+{
+    ShowOptions(this, *m_settings);
+}
+
 void TfrmMain::Help2Click()
 {
     OpenHelpFile();
@@ -324,8 +384,6 @@ void TfrmMain::OpenAbout()
 {
     OpenAboutBox(this);
 }
-
-void TfrmMain::NewByMyClick(std::int32_t) {}
 
 void TfrmMain::SendEmail()
 {

@@ -86,6 +86,9 @@ public:
     void SendEmail();
     void OpenUrlWithIE();
     void NewByMyClick(std::int32_t id);
+    // New inbound links for this website (none chosen for 0), one dialog after another while the
+    // user saves with "S&ave && New".
+    void AddItemForSite(std::int32_t id);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -2,14 +2,15 @@
 
 QString FromAnsi(QByteArrayView bytes)
 {
-    return QString::fromLatin1(bytes);
+    return QString::fromLocal8Bit(bytes);
 }
 
 QByteArray ToAnsi(const QString& text)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (QChar c : text)
-        bytes.append(c.unicode() < 256 ? static_cast<char>(c.unicode()) : '?');
-    return bytes;
+    return text.toLocal8Bit();
+}
+
+QByteArray ToAnsiKeeping(const QString& text, const QByteArray& stored)
+{
+    return FromAnsi(stored) == text ? stored : ToAnsi(text);
 }

@@ -65,7 +65,10 @@ bool compileFormat(const QString& format, std::vector<Field>& out)
         case 's': kind = Field::Second; break;
         default: return false;
         }
-        if (kind == Field::Year ? run != 4 : run > 2)
+        // Three Ms are the short month name, the only name field compiled: the C locale's own short
+        // date uses it, and the names are always the English ones whatever the UI language.
+        const bool monthName = kind == Field::Month && run == 3;
+        if (kind == Field::Year ? run != 4 : (run > 2 && !monthName))
             return false;
         out.push_back({kind, std::uint8_t(run), {}});
         i = j;
@@ -81,6 +84,9 @@ bool hasAmPm(const std::vector<Field>& fields)
     }
     return false;
 }
+
+constexpr char MonthNames[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 void appendNumber(QByteArray& out, int value, int width)
 {
@@ -134,6 +140,20 @@ bool readFields(QByteArrayView text, qsizetype& at, const std::vector<Field>& fi
             at += 2;
             break;
         }
+        case Field::Month:
+            if (f.width == 3) {
+                const QByteArrayView name = text.sliced(at).first(std::min<qsizetype>(3, text.size() - at));
+                p.month = 0;
+                for (int m = 0; m < 12; ++m) {
+                    if (name == QByteArrayView(MonthNames[m]))
+                        p.month = m + 1;
+                }
+                if (p.month == 0)
+                    return false;
+                at += 3;
+                break;
+            }
+            [[fallthrough]];
         default: {
             int v = 0;
             if (!readNumber(text, at, f.width, v))
@@ -194,7 +214,12 @@ void DateTimeCodec::write(QByteArray& out, const std::vector<Field>& fields, int
         switch (f.kind) {
         case Field::Literal: out.append(f.text); break;
         case Field::Day: appendNumber(out, day, f.width); break;
-        case Field::Month: appendNumber(out, month, f.width); break;
+        case Field::Month:
+            if (f.width == 3)
+                out.append(MonthNames[month - 1]);
+            else
+                appendNumber(out, month, f.width);
+            break;
         case Field::Year: appendNumber(out, year, 4); break;
         case Field::Hour12: {
             int h = hour;

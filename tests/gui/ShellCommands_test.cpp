@@ -18,7 +18,7 @@ TEST(ShellCommands, OneMailPerLinkInOrderWithTheBodyUnencoded)
 {
     InstalledFakeShell shell;
     SendEmailTo({Link("", "ann@a.example", "Smith"), Link("", "bob@b.example", "O'Neil & Sons"),
-                 Link("", "", ""), Link("", "c\xe9@c.example", "M\xfcller")});
+                 Link("", "", ""), Link("", "c\xc3\xa9@c.example", "M\xc3\xbcller")});
     EXPECT_EQ(shell.calls, (QStringList{
                                QStringLiteral("mail mailto:ann@a.example?body=Dear Mr.Smith"),
                                QStringLiteral("mail mailto:bob@b.example?body=Dear Mr.O'Neil & Sons"),

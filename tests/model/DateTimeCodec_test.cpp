@@ -26,7 +26,8 @@ TEST(DateTimeCodec, AgreesWithTheLocaleFunctionsUnderManyLocales)
         {QStringLiteral("dd.MM.yyyy"), QStringLiteral("HH:mm:ss")},
         {QStringLiteral("yyyy-MM-dd"), QStringLiteral("H:mm:ss")},
         {QStringLiteral("d 'de' M 'de' yyyy"), QStringLiteral("hh:mm:ss ap")},
-        {QStringLiteral("dd MMM yyyy"), QStringLiteral("HH:mm:ss")},  // month names: never compiled
+        {QStringLiteral("dddd, MMMM d, yyyy"), QStringLiteral("HH:mm:ss")},  // long names: never compiled
+        {QStringLiteral("d MMM yyyy"), QStringLiteral("HH:mm:ss")},          // the C locale's
     };
     for (const char* name : {"en_US", "de_DE", "fr_FR", "ja_JP", "ko_KR", "cs_CZ", "ar_EG", "fa_IR", "hu_HU",
                              "en_GB", "zh_CN", "hi_IN", "sv_SE", "nl_NL", "pl_PL", "he_IL", "th_TH"})
@@ -51,7 +52,7 @@ TEST(DateTimeCodec, AgreesWithTheLocaleFunctionsUnderManyLocales)
             // Damaged variants go the same way as well.
             QByteArray damaged = text;
             damaged[static_cast<qsizetype>(rng() % static_cast<unsigned>(damaged.size()))] =
-                "0123456789 /.:-APMapm\xff"[rng() % 22];
+                "0123456789 /.:-APMapmJnuy\xff"[rng() % 26];
             ASSERT_EQ(codec.fromText(damaged), expectedRead(damaged, formats)) << damaged.toStdString();
             ASSERT_EQ(codec.fromText(text + " "), expectedRead(text + " ", formats));
             ASSERT_EQ(codec.fromText(text.left(text.size() - 1)), expectedRead(text.left(text.size() - 1), formats));
@@ -59,6 +60,7 @@ TEST(DateTimeCodec, AgreesWithTheLocaleFunctionsUnderManyLocales)
     }
     EXPECT_GE(compiled, 4) << "the common numeric formats should take the fast path";
     EXPECT_FALSE(DateTimeCodec(all[4]).compiled());
+    EXPECT_TRUE(DateTimeCodec(all[5]).compiled());
 }
 
 TEST(DateTimeCodec, YearsBeforeOneFailBecauseTheyCannotBeWrittenBack)
