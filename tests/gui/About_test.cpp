@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -93,9 +94,9 @@ TEST(Help, TheGuideAndTheContactPageGoToTheShellAndAMissingGuideDoesNothing)
 
 namespace {
 
-QByteArray sourceFile(const char* path)
+QByteArray sourceFile(const QByteArray& path)
 {
-    QFile file(qEnvironmentVariable("QUORVANE_SOURCE_DIR") + u'/' + QLatin1StringView(path));
+    QFile file(qEnvironmentVariable("QUORVANE_SOURCE_DIR") + u'/' + QString::fromUtf8(path));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
@@ -108,6 +109,23 @@ TEST(DesktopEntry, NamesTheProgramAndTheIconThatShipsWithIt)
     EXPECT_TRUE(entry.contains("\nIcon=quorvane\n"));
     EXPECT_EQ(QGuiApplication::desktopFileName(), u"quorvane"_s);
     EXPECT_EQ(sourceFile("data/quorvane.svg"), sourceFile("app/icons/quorvane.svg"));
+}
+
+// Every picture the guide shows ships beside it, and is the screenshot of the program as it is now.
+TEST(UserGuide, ShowsOnlyPicturesThatShipAndMatchTheCurrentScreenshots)
+{
+    const QString guide = QString::fromUtf8(sourceFile("data/Quorvane.html"));
+    static const QRegularExpression image(u"src=\"help/([^\"]+)\""_s);
+    int pictures = 0;
+    for (const QRegularExpressionMatch& match : image.globalMatch(guide)) {
+        const QByteArray name = match.captured(1).toUtf8();
+        const QByteArray shipped = sourceFile("data/help/" + name);
+        EXPECT_NE(shipped, "<missing>") << name.constData();
+        EXPECT_EQ(shipped, sourceFile("docs/" + name)) << name.constData();
+        ++pictures;
+    }
+    EXPECT_GE(pictures, 2);
+    EXPECT_TRUE(guide.contains(u"quorvane-check [--appdir DIR] [--site NAME]"_s));
 }
 
 }  // namespace
