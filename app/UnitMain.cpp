@@ -115,7 +115,11 @@ const WebsiteTree& TfrmMain::websites() const
 void TfrmMain::FormCreate()
 {
     m_appDir = AppDir();
-    m_settings = std::make_unique<SettingsFile>(m_appDir + QStringLiteral("config.ini"));
+    // A restore runs this again while check workers may be reading settings through the object. It
+    // holds nothing but the path, so for the same path it stays.
+    const QString settingsPath = m_appDir + QStringLiteral("config.ini");
+    if (!m_settings || m_settings->path() != settingsPath)
+        m_settings = std::make_unique<SettingsFile>(settingsPath);
     m_websitesPane->model().reset([this](WebsiteTree& tree) {
         tree.AddRootWebsite();
         ::LoadWebsites(m_appDir, tree);

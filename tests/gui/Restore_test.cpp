@@ -199,8 +199,10 @@ TEST_F(RestoreTest, ARestoreDetachesRecordsThatRunningChecksStillHold)
     const LinkRecord heldByWorker = window->links().recordHandle(1);
     ASSERT_TRUE(heldByWorker);
     ASSERT_TRUE(window->links().setStatus(*heldByWorker, lsChecking));
+    const SettingsFile* settingsOfWorkers = &window->settings();
 
     restore(Sep + "\r\n" + Sep + "\r\n" + Links);
+    EXPECT_EQ(&window->settings(), settingsOfWorkers);
     EXPECT_FALSE(heldByWorker->Attached);
     EXPECT_EQ(heldByWorker->PageUrl, QByteArray("http://b.example/"));
     EXPECT_FALSE(window->links().setVerdict(*heldByWorker, lsFound, 45000.0));
