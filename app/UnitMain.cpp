@@ -360,8 +360,10 @@ void TfrmMain::Backup()
 
 void TfrmMain::Restore()
 {
-    // Emptying the list detaches every row from its check worker: late results change nothing.
+    // A walk would go on over the restored rows, which nobody asked to check, so it ends. Emptying
+    // the list detaches every row from its check worker: late results change nothing.
     BackupCommands(this, [this] {
+        ToolButton1Click();
         EmptyLists();
         FormCreate();
     }).Restore();

@@ -203,6 +203,7 @@ TEST_F(RestoreTest, ARestoreDetachesRecordsThatRunningChecksStillHold)
 
     restore(Sep + "\r\n" + Sep + "\r\n" + Links);
     EXPECT_EQ(&window->settings(), settingsOfWorkers);
+    EXPECT_TRUE(window->stopRequested());  // a check walk waiting for a slot ends there
     EXPECT_FALSE(heldByWorker->Attached);
     EXPECT_EQ(heldByWorker->PageUrl, QByteArray("http://b.example/"));
     EXPECT_FALSE(window->links().setVerdict(*heldByWorker, lsFound, 45000.0));
