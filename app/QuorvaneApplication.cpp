@@ -7,6 +7,8 @@ QuorvaneApplication::QuorvaneApplication(int& argc, char** argv) : QApplication(
 {
     setApplicationName(QStringLiteral("Quorvane"));
     setApplicationDisplayName(QStringLiteral("Quorvane"));
+    // Lets the desktop match the windows to quorvane.desktop, for the icon and the task bar entry.
+    setDesktopFileName(QStringLiteral("quorvane"));
     setWindowIcon(Artwork::application());
 }
 

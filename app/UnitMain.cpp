@@ -1,5 +1,7 @@
 #include "app/UnitMain.h"
 
+#include "app/BackupCommands.h"
+#include "app/HelpCommands.h"
 #include "app/LinksPane.h"
 #include "app/MainCommands.h"
 #include "app/ShellCommands.h"
@@ -115,7 +117,11 @@ const WebsiteTree& TfrmMain::websites() const
 void TfrmMain::FormCreate()
 {
     m_appDir = AppDir();
-    m_settings = std::make_unique<SettingsFile>(m_appDir + QStringLiteral("config.ini"));
+    // A restore runs this again while check workers may be reading settings through the object. It
+    // holds nothing but the path, so for the same path it stays.
+    const QString settingsPath = m_appDir + QStringLiteral("config.ini");
+    if (!m_settings || m_settings->path() != settingsPath)
+        m_settings = std::make_unique<SettingsFile>(settingsPath);
     m_websitesPane->model().reset([this](WebsiteTree& tree) {
         tree.AddRootWebsite();
         ::LoadWebsites(m_appDir, tree);
@@ -349,8 +355,22 @@ void TfrmMain::ToolButton1Click()
 {
     m_stopRequested = true;
 }
-void TfrmMain::Backup() {}
-void TfrmMain::Restore() {}
+void TfrmMain::Backup()
+{
+    BackupCommands(this, [] {}).Backup();
+}
+
+void TfrmMain::Restore()
+{
+    // A walk would go on over the restored rows, which nobody asked to check, so it ends. Emptying
+    // the list detaches every row from its check worker: late results change nothing.
+    BackupCommands(this, [this] {
+        ToolButton1Click();
+        EmptyLists();
+        FormCreate();
+    }).Restore();
+}
+
 void TfrmMain::ImportInbound()
 {
     // The new rows stay visible whatever the websites pane shows until its focus next changes; the
@@ -369,9 +389,21 @@ void TfrmMain::OpenOptions()
 {
     ShowOptions(this, *m_settings);
 }
-void TfrmMain::Help2Click() {}
-void TfrmMain::Contact() {}
-void TfrmMain::OpenAbout() {}
+
+void TfrmMain::Help2Click()
+{
+    OpenHelpFile();
+}
+
+void TfrmMain::Contact()
+{
+    OpenContactPage();
+}
+
+void TfrmMain::OpenAbout()
+{
+    OpenAboutBox(this);
+}
 
 void TfrmMain::SendEmail()
 {

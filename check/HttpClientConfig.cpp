@@ -2,5 +2,5 @@
 
 QByteArray DefaultUserAgent()
 {
-    return QByteArray("Quorvane/3.1 (+") + HomePageUrl + ')';
+    return QByteArray(ProductName) + '/' + ProductVersion + " (+" + HomePageUrl + ')';
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "model/ProductInfo.h"
+
 #include <QByteArray>
 
 // The product's home page, named in the User-Agent of every request.
-inline constexpr char HomePageUrl[] = "https://quorvane.example/";
+inline constexpr auto& HomePageUrl = ProductHomePage;
 
 // "Quorvane/3.1 (+" followed by the home page and ")".
 QByteArray DefaultUserAgent();

@@ -76,7 +76,11 @@ void FileReplacer::stage(const QString& path, QByteArrayView contents)
     const QByteArray name = staged.target.mid(staged.target.lastIndexOf('/') + 1);
 
     struct stat old {};
-    const bool replacing = ::stat(staged.target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    const bool exists = ::stat(staged.target.constData(), &old) == 0;
+    // The rename would fail only in commit(), after other staged files may have been replaced.
+    if (exists && S_ISDIR(old.st_mode))
+        throw CannotCreateFile(path, SystemErrorText(EISDIR));
+    const bool replacing = exists && S_ISREG(old.st_mode);
     // A file the user may not write stays as it is, as it would if it were rewritten in place.
     if (replacing && ::access(staged.target.constData(), W_OK) != 0)
         throw CannotCreateFile(path, SystemErrorText(errno));

@@ -1,0 +1,12 @@
+#pragma once
+
+class QWidget;
+
+// The Help menu: the user guide beside the executable, the contact page and the about box. What
+// the desktop does with the guide or the page is not followed up.
+
+// Opens the user guide in the web browser; without the guide in AppDir nothing happens.
+void OpenHelpFile();
+void OpenContactPage();
+// Shows the about box modally over `parent` and frees it when it closes.
+void OpenAboutBox(QWidget* parent);
