@@ -15,10 +15,12 @@
 #include "dialogs/UnitAddOwnSite.h"
 #include "dialogs/UnitEditItem.h"
 #include "dialogs/UnitOptions.h"
+#include "import/UnitImport.h"
 #include "model/AppDir.h"
 #include "model/DataFiles.h"
 #include "model/LinkList.h"
 #include "model/SettingsFile.h"
+#include "report/UnitReport.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -369,8 +371,20 @@ void TfrmMain::Restore()
     }).Restore();
 }
 
-void TfrmMain::ImportInbound() {}
-void TfrmMain::GenerateReport() {}
+void TfrmMain::ImportInbound()
+{
+    // The new rows stay visible whatever the websites pane shows until its focus next changes; the
+    // counts and the links file catch up with the next refresh and save.
+    TfrmImport dialog(this, websites(), *m_links);
+    dialog.exec();
+}
+
+void TfrmMain::GenerateReport()
+{
+    TfrmReport dialog(this, websites(), *m_links, m_formats);
+    dialog.exec();
+}
+
 void TfrmMain::OpenOptions()
 {
     ShowOptions(this, *m_settings);
