@@ -1,0 +1,302 @@
+#include "check/HttpClient.h"
+
+#include "support/ScriptedServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+const QByteArray UserAgentLine = "User-Agent: Quorvane/3.1 (+https://quorvane.example/)\r\n";
+
+QByteArray Ok(QByteArray body, QByteArray headers = {})
+{
+    return "HTTP/1.1 200 OK\r\n" + headers + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+QByteArray Redirect(QByteArray location, QByteArray extra = {})
+{
+    return "HTTP/1.1 302 Found\r\nLocation: " + location + "\r\n" + extra + "Content-Length: 5\r\n\r\nmoved";
+}
+
+FetchResult Get(const QByteArray& url, HttpClientConfig config = {})
+{
+    HttpClient client(std::move(config));
+    return client.get(url);
+}
+
+TEST(HttpClient, DirectRequestCarriesExactlyTheseHeaders)
+{
+    ScriptedServer server;
+    server.answer(Ok("<a href=\"http://my.site.test/\">me</a>"));
+    const FetchResult result = Get(server.url("/dir/page.php?a=1&b=%20#links"));
+    ASSERT_TRUE(result) << result.text.toStdString();
+    EXPECT_EQ(result.body, "<a href=\"http://my.site.test/\">me</a>");
+    ASSERT_EQ(server.requests().size(), 1);
+    EXPECT_EQ(server.requests()[0], "GET /dir/page.php?a=1&b=%20 HTTP/1.1\r\nHost: " + server.authority() +
+                                        "\r\nAccept: text/html, */*\r\n" + UserAgentLine + "\r\n");
+}
+
+TEST(HttpClient, ProxyGetsTheAbsoluteTargetWithThePortAndEmptyCredentials)
+{
+    ScriptedServer proxy;
+    proxy.answer(Ok("a"));
+    proxy.answer(Ok("b"));
+    HttpClientConfig config;
+    config.proxyHost = "127.0.0.1";
+    config.proxyPort = proxy.port();
+    config.proxyBasicAuth = true;
+    ASSERT_TRUE(Get("http://www.partner.test/links.html", config));
+    ASSERT_TRUE(Get("http://www.partner.test:80/links.html", config));
+    const QByteArray expected = "GET http://www.partner.test:80/links.html HTTP/1.1\r\nHost: www.partner.test\r\n"
+                                "Accept: text/html, */*\r\n" + UserAgentLine + "Proxy-Authorization: Basic Og==\r\n\r\n";
+    EXPECT_EQ(proxy.requests(), QList<QByteArray>({expected, expected}));
+}
+
+TEST(HttpClient, ProxyCredentialsGoToThePageServerWhenNoProxyHostIsSet)
+{
+    ScriptedServer server;
+    server.answer(Ok("x"));
+    HttpClientConfig config;
+    config.proxyBasicAuth = true;
+    config.proxyUser = "joe";
+    config.proxyPassword = "pw";
+    ASSERT_TRUE(Get(server.url("/"), config));
+    EXPECT_TRUE(server.requests().value(0).contains("\r\nProxy-Authorization: Basic am9lOnB3\r\n"));
+}
+
+TEST(HttpClient, UnusableProxySettingFails)
+{
+    HttpClientConfig config;
+    config.proxyHost = "127.0.0.1";
+    config.proxyPort = 0;
+    EXPECT_EQ(Get("http://www.partner.test/", config).error, FetchError::ProxyFailed);
+}
+
+TEST(HttpClient, RedirectsKeepHostPortAndResolveRelativePaths)
+{
+    ScriptedServer server;
+    ServerScript script;
+    script.readRequest().send(Redirect("/links/page.html"));
+    script.readRequest().send(Redirect("other.html"));
+    script.readRequest().send(Ok("landing", "Location: ../final.html\r\n"));
+    script.readRequest().send(Ok("final"));
+    server.add(script);
+    const FetchResult result = Get(server.url("/start"));
+    ASSERT_TRUE(result) << result.text.toStdString();
+    EXPECT_EQ(result.body, "final");
+    const QList<QByteArray> requests = server.requests();
+    ASSERT_EQ(requests.size(), 4);
+    EXPECT_TRUE(requests[1].startsWith("GET /links/page.html HTTP/1.1\r\nHost: " + server.authority() + "\r\n"));
+    EXPECT_TRUE(requests[2].startsWith("GET /links/other.html "));
+    EXPECT_TRUE(requests[3].startsWith("GET /final.html "));
+    EXPECT_EQ(server.connections(), 1);  // one kept connection carried the whole chain
+}
+
+TEST(HttpClient, ConnectionCloseOrAnUnframedBodyMeansANewConnection)
+{
+    ScriptedServer server;
+    server.add(ServerScript::answer(Redirect("/b", "Connection: close\r\n")).holdOpen());
+    server.add(ServerScript::answer("HTTP/1.1 301 Moved\r\nLocation: /c\r\n\r\nno length"));
+    server.answer(Ok("c"));
+    const FetchResult result = Get(server.url("/a"));
+    ASSERT_TRUE(result) << result.text.toStdString();
+    EXPECT_EQ(result.body, "c");
+    EXPECT_EQ(server.connections(), 3);
+}
+
+TEST(HttpClient, KeptConnectionThatTheServerDroppedIsRetriedOnce)
+{
+    ScriptedServer server;
+    server.answer(Redirect("/b"));  // then the server closes, though it did not say so
+    server.answer(Ok("b"));
+    const FetchResult result = Get(server.url("/a"));
+    ASSERT_TRUE(result) << result.text.toStdString();
+    EXPECT_EQ(result.body, "b");
+    EXPECT_EQ(server.requests().size(), 2);
+}
+
+TEST(HttpClient, FourteenRedirectsAreFollowedAndTheFifteenthEndsEmpty)
+{
+    for (const int redirects : {14, 15}) {
+        ScriptedServer server;
+        ServerScript script;
+        for (int i = 1; i <= redirects; ++i)
+            script.readRequest().send(Redirect("/r" + QByteArray::number(i)));
+        script.readRequest().send(Ok("page"));
+        server.add(script);
+        const FetchResult result = Get(server.url("/r0"));
+        ASSERT_TRUE(result) << result.text.toStdString();
+        EXPECT_EQ(result.body, redirects == 14 ? "page" : "");
+        EXPECT_EQ(server.requests().size(), 15);
+    }
+}
+
+TEST(HttpClient, StatusDecidesBetweenBodyAndFailure)
+{
+    ScriptedServer server;
+    server.answer("HTTP/1.1 204 No Content\r\n\r\n");
+    server.answer(Ok("created", {}).replace("200 OK", "201 Created"));
+    for (const char* status : {"304 Not Modified", "401 Unauthorized", "404 Not Found", "407 Proxy Authentication Required",
+                               "500 Internal Server Error", "101 Switching Protocols", "abc"})
+        server.answer("HTTP/1.1 " + QByteArray(status) + "\r\nContent-Length: 4\r\n\r\nbody");
+    const FetchResult empty = Get(server.url("/"));
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty.body.isEmpty());
+    EXPECT_EQ(Get(server.url("/")).body, "created");
+    for (const int status : {304, 401, 404, 407, 500, 101, -1}) {
+        const FetchResult failed = Get(server.url("/"));
+        EXPECT_EQ(failed.error, FetchError::HttpStatus);
+        EXPECT_EQ(failed.status, status);
+        EXPECT_TRUE(failed.body.isEmpty());
+    }
+}
+
+TEST(HttpClient, CookiesLiveForOneFetchOnly)
+{
+    ScriptedServer server;
+    ServerScript script;
+    script.readRequest().send(Redirect("/second", "Set-Cookie: session=abc; Path=/\r\nSet-cookie2: b=2\r\n"
+                                                  "Set-Cookie: other=1; Domain=elsewhere.test\r\n"
+                                                  "Set-Cookie: evil=x\ry; Path=/\r\n"));
+    script.readRequest().send(Ok("done"));
+    server.add(script);
+    server.answer(Ok("again"));
+    HttpClient client;
+    ASSERT_TRUE(client.get(server.url("/first")));
+    ASSERT_TRUE(client.get(server.url("/first")));
+    const QList<QByteArray> requests = server.requests();
+    ASSERT_EQ(requests.size(), 3);
+    EXPECT_FALSE(requests[0].contains("Cookie"));
+    EXPECT_TRUE(requests[1].endsWith(UserAgentLine + "Cookie: session=abc; b=2\r\n\r\n"));
+    EXPECT_FALSE(requests[2].contains("Cookie"));
+}
+
+TEST(HttpClient, HeadersCutOffByACloseCountExceptForAPage)
+{
+    ScriptedServer server;
+    server.answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Len");
+    server.answer("HTTP/1.1 302 Found\r\nLocation: /next\r\nX-Par");
+    server.answer(Ok("next"));
+    EXPECT_EQ(Get(server.url("/")).error, FetchError::HttpStatus);
+    const FetchResult followed = Get(server.url("/"));
+    ASSERT_TRUE(followed) << followed.text.toStdString();
+    EXPECT_EQ(followed.body, "next");
+}
+
+TEST(HttpClient, CloseInsideAnnouncedBodyKeepsWhatArrived)
+{
+    ScriptedServer server;
+    server.answer("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nhalf a page");
+    const FetchResult result = Get(server.url("/"));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result.body, "half a page");
+}
+
+TEST(HttpClient, ChunkedPageSentInPieces)
+{
+    ScriptedServer server;
+    ServerScript script;
+    script.readRequest().send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nWiki").delay(20);
+    script.send("\r\n5\r\npedia\r").delay(20).send("\n0\r\n\r\n");
+    server.add(script);
+    const FetchResult result = Get(server.url("/"));
+    ASSERT_TRUE(result) << result.text.toStdString();
+    EXPECT_EQ(result.body, "Wikipedia");
+}
+
+TEST(HttpClient, OverlongHeaderLineFails)
+{
+    ScriptedServer server;
+    server.answer("HTTP/1.1 200 OK\r\nX-Long: " + QByteArray(20000, 'a') + "\r\n\r\n");
+    EXPECT_EQ(Get(server.url("/")).error, FetchError::LineTooLong);
+}
+
+TEST(HttpClient, EndlessPageStopsAt64MiB)
+{
+    ScriptedServer server;
+    server.add(ServerScript().readRequest().send("HTTP/1.1 200 OK\r\n\r\n").sendEndless());
+    const FetchResult result = Get(server.url("/"));
+    ASSERT_TRUE(result) << result.text.toStdString();
+    EXPECT_EQ(result.body.size(), qsizetype(64) << 20);
+}
+
+TEST(HttpClient, UnwantedBodiesAreDrainedOnlyForALimitedTime)
+{
+    ScriptedServer server;
+    server.add(ServerScript().readRequest().send("HTTP/1.1 302 Found\r\nLocation: /next\r\n\r\n").sendEndless());
+    server.answer(Ok("next"));
+    server.add(ServerScript().readRequest().send("HTTP/1.1 500 Oops\r\n\r\n").sendEndless());
+    HttpClientConfig config;
+    config.redirectDrainMs = 100;
+    config.errorDrainMs = 100;
+    const FetchResult followed = Get(server.url("/"), config);
+    ASSERT_TRUE(followed) << followed.text.toStdString();
+    EXPECT_EQ(followed.body, "next");
+    EXPECT_EQ(Get(server.url("/"), config).error, FetchError::HttpStatus);
+}
+
+TEST(HttpClient, SilentServerHitsTheReadTimeout)
+{
+    ScriptedServer server;
+    server.add(ServerScript().readRequest().delay(10000));
+    server.add(ServerScript().readRequest().send("HTTP/1.1 200 OK\r\n\r\nstarted").delay(10000));
+    HttpClientConfig config;
+    config.readTimeoutMs = 100;
+    EXPECT_EQ(Get(server.url("/"), config).error, FetchError::ReadTimeout);
+    EXPECT_EQ(Get(server.url("/"), config).error, FetchError::ReadTimeout);
+}
+
+TEST(HttpClient, ConnectTimeoutEndsAConnectThatHangs)
+{
+    UnresponsiveListener listener;
+    HttpClientConfig config;
+    config.connectTimeoutMs = 100;
+    const FetchResult result = Get("http://127.0.0.1:" + QByteArray::number(listener.port()) + "/", config);
+    EXPECT_EQ(result.error, FetchError::ConnectTimeout) << result.text.toStdString();
+}
+
+TEST(HttpClient, RefusedConnectionFails)
+{
+    quint16 port;
+    {
+        ScriptedServer closed;
+        port = closed.port();
+    }
+    EXPECT_EQ(Get("http://127.0.0.1:" + QByteArray::number(port) + "/").error, FetchError::ConnectFailed);
+}
+
+TEST(HttpClient, AbortStopsABlockedConnectOrRead)
+{
+    UnresponsiveListener listener;
+    ScriptedServer server;
+    server.add(ServerScript().readRequest().delay(10000));
+    for (const QByteArray& url : {"http://127.0.0.1:" + QByteArray::number(listener.port()) + "/", server.url("/")}) {
+        HttpClientConfig config;
+        config.readTimeoutMs = 0;  // no time-outs of its own: only abort() can end these
+        HttpClient blocked(config);
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            blocked.abort();
+        });
+        const FetchResult result = blocked.get(url);
+        stopper.join();
+        EXPECT_EQ(result.error, FetchError::Aborted) << result.text.toStdString();
+        EXPECT_EQ(blocked.get(url).error, FetchError::Aborted);
+    }
+}
+
+TEST(HttpClient, UnusableAddressesSendNothing)
+{
+    ScriptedServer server;
+    server.answer(Redirect("/next\rX-Injected: 1"));  // a lone CR stays inside the value
+    EXPECT_EQ(Get(server.url("/a\r\nX-Injected: 1")).error, FetchError::InvalidUrl);
+    EXPECT_EQ(Get(server.authority() + "/no-scheme").error, FetchError::InvalidUrl);
+    EXPECT_EQ(server.connections(), 0);
+    EXPECT_EQ(Get(server.url("/")).error, FetchError::InvalidUrl);
+    EXPECT_EQ(server.requests().size(), 1);
+}
+
+}  // namespace
