@@ -29,13 +29,7 @@ class CheckChannel::Receiver : public QObject {
 public:
     explicit Receiver(CheckChannel& channel) : m_channel(channel) {}
 
-    bool event(QEvent* event) override
-    {
-        if (event->type() != CallOverEvent)
-            return QObject::event(event);
-        m_channel.runPending();
-        return true;
-    }
+    bool event(QEvent* event) override { return m_channel.runPending(event) || QObject::event(event); }
 
 private:
     CheckChannel& m_channel;
@@ -74,9 +68,14 @@ bool CheckChannel::callOver(const std::function<void()>& task)
     return request.ran;
 }
 
-void CheckChannel::runPending()
+bool CheckChannel::runPending(QEvent* event)
 {
+    // A call-over's event is made on the worker's thread and reaches here through Qt's queue; the
+    // worker held this lock while it posted, so taking it first orders the two for every reader,
+    // the race detector included, which cannot see into Qt.
     std::unique_lock lock(m_mutex);
+    if (event->type() != CallOverEvent)
+        return false;
     m_wakePosted = false;
     while (!m_shutDown && !m_queue.empty()) {
         Request* request = m_queue.front();
@@ -92,6 +91,7 @@ void CheckChannel::runPending()
         request->finished = true;
         request->done.notify_one();
     }
+    return true;
 }
 
 bool CheckChannel::attachClient(HttpClient* client)

@@ -8,6 +8,7 @@
 
 class HttpClient;
 class LinkList;
+class QEvent;
 class QObject;
 
 // What the UI thread and the check workers share, held by shared_ptr: a worker that outlives the
@@ -56,7 +57,7 @@ private:
     struct Request;
     friend class Receiver;
 
-    void runPending();
+    bool runPending(QEvent* event);
 
     LinkList& m_links;
     std::function<void()> m_refreshStatusBar;
