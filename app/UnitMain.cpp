@@ -1,7 +1,349 @@
 #include "app/UnitMain.h"
 
-TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
+#include "app/LinksPane.h"
+#include "app/MainCommands.h"
+#include "app/ShellCommands.h"
+#include "app/SideSplitter.h"
+#include "app/WebsiteTreeModel.h"
+#include "app/WebsitesPane.h"
+#include "app/WindowState.h"
+#include "dialogs/AnsiText.h"
+#include "dialogs/ErrorBox.h"
+#include "dialogs/Prompts.h"
+#include "model/AppDir.h"
+#include "model/DataFiles.h"
+#include "model/LinkList.h"
+#include "model/SettingsFile.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPixmap>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+// The splitter's cursor comes from "mouse.ico" in the current directory, not AppDir; without it
+// the splitter shows the default arrow.
+QCursor SplitterCursor()
+{
+    const QPixmap image(QStringLiteral("mouse.ico"));
+    return image.isNull() ? QCursor(Qt::ArrowCursor) : QCursor(image);
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent)
+    : QMainWindow(parent), m_formats(LocaleFormats::system()), m_links(std::make_unique<LinkList>())
 {
     setWindowTitle(QStringLiteral("Quorvane"));
-    resize(799, 535);
+    buildLayout();
+    buildStatusBar();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    // The panes call into the window and the links list while they go, so they go first.
+    delete m_websitesPane;
+    delete m_linksPane;
+}
+
+void TfrmMain::buildLayout()
+{
+    m_commands = new MainCommands(*this);
+
+    m_websitesPane = new WebsitesPane(this);
+    m_websitesPane->setToolBar(m_commands->ToolBarMySites());
+    m_linksPane = new LinksPane(*m_links, m_formats, this);
+    m_linksPane->setToolBar(m_commands->ToolBar1());
+
+    m_splitter = new SideSplitter(this);
+    m_splitter->setObjectName(QStringLiteral("Splitter1"));
+    m_splitter->addWidget(m_websitesPane);
+    m_splitter->addWidget(m_linksPane);
+    setCentralWidget(m_splitter);
+    // 164 pixels as designed, or wider when the desktop's font needs it for the websites tool bar.
+    const int frame = m_websitesPane->frameWidth() * 2 + 2;
+    m_splitter->setSideWidth(std::max(164, m_commands->ToolBarMySites()->sizeHint().width() + frame));
+
+    connect(m_websitesPane, &WebsitesPane::focusChanged, this,
+            [this](std::int32_t id) { RunGuarded(this, [this, id] { VSTExplorerFocusChanged(id); }); });
+    connect(m_websitesPane, &WebsitesPane::contextMenuWanted, this,
+            [this](const QPoint& at) { m_commands->PMExplorer()->popup(at); });
+    connect(m_websitesPane, &WebsitesPane::nodeDoubleClicked, this,
+            [this] { RunGuarded(this, [this] { EditOwnExist(); }); });
+    connect(m_linksPane, &LinksPane::contextMenuWanted, this,
+            [this](const QPoint& at) { m_commands->PMIL()->popup(at); });
+    connect(m_linksPane, &LinksPane::rowDoubleClicked, this, [this] { RunGuarded(this, [this] { EditExist(); }); });
+    connect(m_linksPane, &LinksPane::headerClicked, this,
+            [this](int column) { RunGuarded(this, [this, column] { VSTItemHeaderClick(column); }); });
+}
+
+void TfrmMain::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    static constexpr int Widths[StatusPanelCount] = {100, 100, 100, 140, 120, 50};
+    for (int width : Widths) {
+        auto* panel = new QLabel(bar);
+        // The designed width, or more when the desktop's font needs it for the count.
+        panel->setMinimumWidth(width);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setTextFormat(Qt::PlainText);
+        bar->addWidget(panel);
+        m_statusPanels.push_back(panel);
+    }
+}
+
+const WebsiteTree& TfrmMain::websites() const
+{
+    return m_websitesPane->model().tree();
+}
+
+void TfrmMain::FormCreate()
+{
+    m_appDir = AppDir();
+    m_settings = std::make_unique<SettingsFile>(m_appDir + QStringLiteral("config.ini"));
+    m_websitesPane->model().reset([this](WebsiteTree& tree) {
+        tree.AddRootWebsite();
+        ::LoadWebsites(m_appDir, tree);
+    });
+    RefreshNewByMy();
+    LoadLinks();
+    RefreshStatusBar();
+    RestoreWindowState();
+    m_splitter->setHandleCursor(SplitterCursor());
+}
+
+void TfrmMain::EmptyLists()
+{
+    m_links->clear();
+    m_websitesPane->model().reset([](WebsiteTree& tree) { tree.clear(); });
+}
+
+void TfrmMain::FormClose()
+{
+    m_stopRequested = true;
+    SaveLinks();
+    SaveWindowState();
+}
+
+void TfrmMain::RestoreWindowState()
+{
+    WindowState::Restore(*m_settings, *this, *m_websitesPane, *m_linksPane);
+}
+
+void TfrmMain::SaveWindowState()
+{
+    WindowState::Save(*m_settings, *this, *m_websitesPane, *m_linksPane);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    try {
+        FormClose();
+        event->accept();
+    } catch (...) {
+        // Everything is still in memory: the user can mend the cause and close again.
+        event->ignore();
+        ShowFailure(this);
+    }
+}
+
+void TfrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // The position is not stored: the window opens in the middle of its screen.
+    if (!isMaximized()) {
+        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        if (screen) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+}
+
+void TfrmMain::SelectWebsiteById(std::int32_t id)
+{
+    m_websitesPane->SelectWebsiteById(id);
+}
+
+void TfrmMain::RefreshNewByMy()
+{
+    m_commands->RefreshNewByMy(websites());
+}
+
+void TfrmMain::VSTExplorerFocusChanged(std::int32_t id)
+{
+    if (id != 0)
+        ShowSiteItems(id);
+    else
+        ShowAllItems();
+    RefreshStatusBar();
+}
+
+void TfrmMain::ShowSiteItems(std::int32_t id)
+{
+    if (const std::optional<QByteArray> caption = m_links->ShowSiteItems(id, websites()))
+        m_linksPane->setCaption(FromAnsi(*caption));
+}
+
+void TfrmMain::ShowAllItems()
+{
+    m_linksPane->setCaption(FromAnsi(m_links->ShowAllItems()));
+}
+
+void TfrmMain::RefreshStatusBar()
+{
+    const std::array<QString, 4> texts = m_links->StatusBarTexts();
+    for (std::size_t panel = 0; panel < texts.size(); ++panel)
+        m_statusPanels[panel]->setText(texts[panel]);
+}
+
+bool TfrmMain::RequireSelection()
+{
+    if (m_links->selectedCount() > 0)
+        return true;
+    ShowInformation(this, QStringLiteral("Please Select a inbound link"));
+    return false;
+}
+
+void TfrmMain::VSTItemHeaderClick(int column)
+{
+    m_links->VSTItemHeaderClick(column);
+}
+
+void TfrmMain::AddOwnNew() {}
+
+void TfrmMain::EditOwnExist()
+{
+    const rMySiteInfo* site = m_websitesPane->focusedSite();
+    if (!site || site->Id == 0)
+        return;
+}
+
+void TfrmMain::DeleteOwnSelected()
+{
+    const int row = m_websitesPane->focusedRow();
+    const rMySiteInfo* site = m_websitesPane->focusedSite();
+    if (row < 0 || !site || site->Id == 0)
+        return;
+    const std::int32_t id = site->Id;
+    const int links = LinkCountOfSite(id);
+    const QString question = QStringLiteral("Delete the website \"%1\" and its %2 inbound link(s)?")
+                                 .arg(FromAnsi(site->Name))
+                                 .arg(links);
+    if (!AskConfirm(this, question))
+        return;
+
+    // The root takes the focus first, so the list never shows the links of a website half gone.
+    m_websitesPane->focusRoot();
+    m_websitesPane->model().removeWebsite(row);
+    // Links belong to an Id; another website may still carry the same one in a hand-edited file.
+    if (websites().indexOfId(id) < 0)
+        RemoveLinksOfSite(id);
+    RefreshNewByMy();
+    RefreshStatusBar();
+    SaveWebsites();
+}
+
+void TfrmMain::AddNew() {}
+void TfrmMain::EditExist() {}
+
+void TfrmMain::DeleteSelected()
+{
+    // Only rows the user can see are deleted; selected rows that the filter hides stay.
+    const int shown = static_cast<int>(m_links->selectedRecords(true).size());
+    if (shown == 0) {
+        ShowInformation(this, QStringLiteral("Please Select a inbound link"));
+        return;
+    }
+    if (!AskConfirm(this, QStringLiteral("Delete %1 selected inbound link(s)?").arg(shown)))
+        return;
+    m_links->DeleteSelected(true);
+    RefreshStatusBar();
+}
+
+void TfrmMain::SelectAll()
+{
+    m_links->SelectAll();
+}
+
+void TfrmMain::ArrangeItem(int entry)
+{
+    m_links->ArrangeItem(entry);
+}
+void TfrmMain::StartAll() {}
+void TfrmMain::StartSelected()
+{
+    RequireSelection();
+}
+
+void TfrmMain::ToolButton1Click()
+{
+    m_stopRequested = true;
+}
+void TfrmMain::Backup() {}
+void TfrmMain::Restore() {}
+void TfrmMain::ImportInbound() {}
+void TfrmMain::GenerateReport() {}
+void TfrmMain::OpenOptions() {}
+void TfrmMain::Help2Click() {}
+void TfrmMain::Contact() {}
+void TfrmMain::OpenAbout() {}
+void TfrmMain::NewByMyClick(std::int32_t) {}
+
+void TfrmMain::SendEmail()
+{
+    SendEmailTo(SelectedLinks());
+}
+
+void TfrmMain::OpenUrlWithIE()
+{
+    OpenPagesOf(SelectedLinks());
+}
+
+void TfrmMain::SaveWebsites()
+{
+    ::SaveWebsites(m_appDir, websites());
+}
+
+void TfrmMain::LoadLinks()
+{
+    ::LoadLinks(m_appDir, *m_links, m_formats);
+}
+
+void TfrmMain::SaveLinks()
+{
+    ::SaveLinks(m_appDir, *m_links, m_formats);
+}
+
+int TfrmMain::LinkCountOfSite(std::int32_t id) const
+{
+    int count = 0;
+    m_links->forEachRow([&count, id](const rMonitorInfo& link) { count += link.SiteId == id ? 1 : 0; });
+    return count;
+}
+
+void TfrmMain::RemoveLinksOfSite(std::int32_t id)
+{
+    std::vector<LinkRecord> doomed;
+    for (const LinkRecord& link : m_links->records()) {
+        if (link->SiteId == id)
+            doomed.push_back(link);
+    }
+    m_links->remove(doomed);
+}
+
+std::vector<LinkRecord> TfrmMain::SelectedLinks() const
+{
+    return m_links->selectedRecords(false);
 }

@@ -1,11 +1,117 @@
 #pragma once
 
+#include "model/DateTime.h"
+#include "model/Records.h"
+
 #include <QMainWindow>
 
-// The main window.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class LinkList;
+class LinksPane;
+class MainCommands;
+class QLabel;
+class SettingsFile;
+class SideSplitter;
+class WebsiteTree;
+class WebsitesPane;
+
+// The main window: the websites pane on the left, the inbound links list on the right, their tool
+// bars, the menu bar and the status bar. Creating it runs the start-up sequence; closing it saves.
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 
 public:
+    static constexpr int StatusPanelCount = 6;
+
     explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Start-up. Runs again on the same window, after EmptyLists, when a backup is restored.
+    void FormCreate();
+    void EmptyLists();
+    // Shut-down: stops the check walk and saves; throws when a save fails, which keeps the window open.
+    void FormClose();
+    void RestoreWindowState();
+    void SaveWindowState();
+
+    SettingsFile& settings() const { return *m_settings; }
+    const QString& appDir() const { return m_appDir; }
+    const WebsiteTree& websites() const;
+    LinkList& links() const { return *m_links; }
+    const LocaleFormats& formats() const { return m_formats; }
+    WebsitesPane& websitesPane() const { return *m_websitesPane; }
+    LinksPane& linksPane() const { return *m_linksPane; }
+    SideSplitter& splitter() const { return *m_splitter; }
+    MainCommands& commands() const { return *m_commands; }
+    QLabel* statusPanel(int index) const { return m_statusPanels.at(static_cast<std::size_t>(index)); }
+    bool stopRequested() const { return m_stopRequested; }
+
+    // The websites pane.
+    void SelectWebsiteById(std::int32_t id);
+    void RefreshNewByMy();
+    void VSTExplorerFocusChanged(std::int32_t id);
+    void ShowSiteItems(std::int32_t id);
+    void ShowAllItems();
+
+    void RefreshStatusBar();
+    // Tells the user to select a link when no row is selected (a hidden selected row counts);
+    // true when some row is selected.
+    bool RequireSelection();
+    void VSTItemHeaderClick(int column);
+
+    // Commands.
+    void AddOwnNew();
+    void EditOwnExist();
+    void DeleteOwnSelected();
+    void AddNew();
+    void EditExist();
+    void DeleteSelected();
+    void SelectAll();
+    // An entry of the "Arrange By" submenu, by its position there.
+    void ArrangeItem(int entry);
+    void StartAll();
+    void StartSelected();
+    void ToolButton1Click();
+    void Backup();
+    void Restore();
+    void ImportInbound();
+    void GenerateReport();
+    void OpenOptions();
+    void Help2Click();
+    void Contact();
+    void OpenAbout();
+    void SendEmail();
+    void OpenUrlWithIE();
+    void NewByMyClick(std::int32_t id);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildLayout();
+    void buildStatusBar();
+    void SaveWebsites();
+    void LoadLinks();
+    void SaveLinks();
+    int LinkCountOfSite(std::int32_t id) const;
+    void RemoveLinksOfSite(std::int32_t id);
+    // The selected links in list order, hidden ones included.
+    std::vector<LinkRecord> SelectedLinks() const;
+
+    LocaleFormats m_formats;
+    std::unique_ptr<LinkList> m_links;
+    QString m_appDir;
+    std::unique_ptr<SettingsFile> m_settings;
+    bool m_stopRequested = false;
+    bool m_shown = false;
+
+    WebsitesPane* m_websitesPane = nullptr;
+    LinksPane* m_linksPane = nullptr;
+    SideSplitter* m_splitter = nullptr;
+    MainCommands* m_commands = nullptr;
+    std::vector<QLabel*> m_statusPanels;
 };

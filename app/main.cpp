@@ -1,12 +1,10 @@
+#include "app/QuorvaneApplication.h"
 #include "app/UnitMain.h"
-
-#include <QApplication>
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QuorvaneApplication app(argc, argv);
     TfrmMain window;
     window.show();
-    return QApplication::exec();
+    return QuorvaneApplication::exec();
 }

@@ -154,6 +154,8 @@ rMonitorInfo LineToLink(QByteArrayView line, const LocaleFormats& formats)
 
 std::vector<QByteArrayView> SplitLines(QByteArrayView text)
 {
+    if (text.isEmpty())
+        return {};
     const void* nul = std::memchr(text.data(), 0, static_cast<size_t>(text.size()));
     if (nul)
         text = text.first(static_cast<const char*>(nul) - text.data());

@@ -199,10 +199,17 @@ std::optional<double> TextToDateTime(QByteArrayView text, const LocaleFormats& f
 {
     if (text.isEmpty() || text.size() > MaxTextLength)
         return std::nullopt;
+    // Qt reads years before 1 too, but no day count names them: such a value could never be written
+    // back, and a save would turn it into "never". It is no date-time of the files.
+    const auto encode = [](const QDate& date, const QTime& time) -> std::optional<double> {
+        if (date.year() < 1 || date.year() > 9999)
+            return std::nullopt;
+        return EncodeDateTime(date, time);
+    };
     const QString whole = QString::fromUtf8(text);
     const QDate dateOnly = QDate::fromString(whole, formats.shortDate);
     if (dateOnly.isValid())
-        return EncodeDateTime(dateOnly, QTime(0, 0));
+        return encode(dateOnly, QTime(0, 0));
     // Both formats may hold blanks themselves, so every blank is a candidate for the one between them.
     for (qsizetype at = whole.indexOf(u' '); at >= 0; at = whole.indexOf(u' ', at + 1)) {
         const QDate date = QDate::fromString(whole.left(at), formats.shortDate);
@@ -210,7 +217,7 @@ std::optional<double> TextToDateTime(QByteArrayView text, const LocaleFormats& f
             continue;
         const QTime time = QTime::fromString(whole.mid(at + 1), formats.longTime);
         if (time.isValid())
-            return EncodeDateTime(date, time);
+            return encode(date, time);
     }
     return std::nullopt;
 }

@@ -9,7 +9,8 @@
 #include <vector>
 
 // DateTimeToText and TextToDateTime for one set of formats, fast enough for whole data files, with
-// results identical to those two functions.
+// results identical to those two functions, except that a text naming a day outside the calendar
+// that can be written (years 1 to 9999) fails to read.
 //
 // Formats made of numeric day, month, four-digit year, hour, minute and second fields, AM/PM
 // markers and literal text are compiled once; texts are then written and read without going

@@ -77,6 +77,9 @@ void FileReplacer::stage(const QString& path, QByteArrayView contents)
 
     struct stat old {};
     const bool replacing = ::stat(staged.target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    // A file the user may not write stays as it is, as it would if it were rewritten in place.
+    if (replacing && ::access(staged.target.constData(), W_OK) != 0)
+        throw CannotCreateFile(path, SystemErrorText(errno));
 
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {

@@ -15,7 +15,8 @@
 //
 // A replaced file keeps the permissions (and, where the process may, the owner) of the file it
 // replaces; a new file gets the usual permissions under the process's umask. A target that is a
-// symbolic link has the file it points to replaced, so the link stays.
+// symbolic link has the file it points to replaced, so the link stays. A file the process may not
+// write is refused, as writing it in place would be.
 //
 // Failures throw CannotCreateFile with the target's path as given and the system's reason.
 class FileReplacer {

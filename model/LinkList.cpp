@@ -633,6 +633,20 @@ int LinkList::rowOfVisible(int visibleRow) const
     return static_cast<int>(rankOf(visibleNodeAt(static_cast<std::uint32_t>(visibleRow))));
 }
 
+const rMonitorInfo& LinkList::visibleRecord(int visibleRow) const
+{
+    if (visibleRow < 0 || visibleRow >= visibleCount())
+        throw std::out_of_range("LinkList::visibleRecord");
+    return *m_nodes[visibleNodeAt(static_cast<std::uint32_t>(visibleRow))].record;
+}
+
+LinkRecord LinkList::visibleRecordHandle(int visibleRow) const
+{
+    if (visibleRow < 0 || visibleRow >= visibleCount())
+        return {};
+    return m_nodes[visibleNodeAt(static_cast<std::uint32_t>(visibleRow))].record;
+}
+
 int LinkList::visibleIndexOfRow(int row) const
 {
     if (row < 0 || row >= rowCount())
@@ -911,6 +925,13 @@ void LinkList::setSelected(int row, bool selected)
         return;
     m_nodes[x].selected = selected;
     refreshPath(x);
+}
+
+void LinkList::setSelected(const rMonitorInfo& record, bool selected)
+{
+    const int row = rowOf(record);
+    if (row >= 0)
+        setSelected(row, selected);
 }
 
 void LinkList::clearSelection()

@@ -28,7 +28,9 @@ class WebsiteTree;
 //
 // Rows are addressed three ways: by display row (0 to rowCount()-1, hidden rows included), by
 // visible row (0 to visibleCount()-1, what a view shows) and by record, the one identity that
-// stays across sorts, filters and deletions.
+// stays across sorts, filters and deletions. A record belongs to one list at a time.
+//
+// Everything here runs on the user-interface thread.
 class LinkList {
 public:
     enum class Direction { Ascending, Descending };
@@ -66,6 +68,9 @@ public:
     bool isVisible(int row) const;
     bool isSelected(int row) const;
     int rowOfVisible(int visibleRow) const;
+    // The record of a visible row, in one step (what a view's data() needs).
+    const rMonitorInfo& visibleRecord(int visibleRow) const;
+    LinkRecord visibleRecordHandle(int visibleRow) const;
     int visibleIndexOfRow(int row) const;  // -1 when hidden
 
     // By record; -1 or false when the record has no row here.
@@ -104,6 +109,7 @@ public:
 
     // Selection.
     void setSelected(int row, bool selected);
+    void setSelected(const rMonitorInfo& record, bool selected);
     void clearSelection();
     // Adds every visible row; hidden rows keep their state.
     void SelectAll();

@@ -14,7 +14,8 @@ public:
     // The same rows, in another order (a sort). A view keeps track of a row by its record.
     virtual void beginLayoutChange() {}
     virtual void endLayoutChange() {}
-    // One row moves; `to` is its index once the move is done.
+    // One row moves; `to` is its index once the move is done (QAbstractItemModel::beginMoveRows
+    // wants the index before the move: to + 1 when moving down).
     virtual void beginMoveRow(int /*from*/, int /*to*/) {}
     virtual void endMoveRow() {}
     virtual void beginInsertRow(int /*at*/) {}

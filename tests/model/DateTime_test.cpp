@@ -106,7 +106,8 @@ TEST(DateTimeText, AnythingButADateOrADateAndATimeFails)
 {
     for (const char* text : {"", " ", "0", "hello", "12/30/1899 ", " 12/30/1899", "12/30/1899x", "13/1/2024",
                              "2/30/2024", "3/5/2024 2:05:09", "3/5/2024 14:05:09 PM", "3/5/2024  2:05:09 PM",
-                             "3/5/2024 2:05:09 PM junk", "3/5/2024|||", "05.03.2024 14:05:09", "3/5/24"}) {
+                             "3/5/2024 2:05:09 PM junk", "3/5/2024|||", "05.03.2024 14:05:09", "3/5/24",
+                             "4/5/-2024", "4/5/0000 1:00:00 AM"}) {
         EXPECT_EQ(TextToDateTime(text, us), std::nullopt) << text;
     }
     EXPECT_EQ(TextToDateTime("3/5/2024 14:05:09", german), std::nullopt);

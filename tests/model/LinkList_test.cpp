@@ -35,7 +35,7 @@ std::vector<const rMonitorInfo*> visibleOrder(const LinkList& list)
 {
     std::vector<const rMonitorInfo*> out;
     for (int v = 0; v < list.visibleCount(); ++v)
-        out.push_back(&list.record(list.rowOfVisible(v)));
+        out.push_back(&list.visibleRecord(v));
     return out;
 }
 
@@ -93,6 +93,7 @@ public:
     void endInsertRow() override
     {
         m_rows.insert(m_rows.begin() + m_at, &m_list.record(m_list.rowOfVisible(m_at)));
+        EXPECT_EQ(m_rows[static_cast<std::size_t>(m_at)], &m_list.visibleRecord(m_at));
         expectConsistent();
     }
     void beginRemoveRow(int at) override

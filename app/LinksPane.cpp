@@ -1,0 +1,85 @@
+#include "app/LinksPane.h"
+
+#include "app/LinkListModel.h"
+#include "app/LinkSelectionModel.h"
+#include "app/LinksView.h"
+#include "model/LinkList.h"
+
+#include <QHeaderView>
+#include <QLabel>
+
+#include <algorithm>
+
+const char* const LinksPane::AllWebsitesCaption = LinkList::AllItemsCaption;
+
+LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* parent)
+    : SidePanel(QString::fromLatin1(AllWebsitesCaption), parent), m_model(new LinkListModel(links, formats, this)),
+      m_selection(new LinkSelectionModel(m_model)), m_view(new LinksView(this))
+{
+    setObjectName(QStringLiteral("PanelRight"));
+    captionBar()->setObjectName(QStringLiteral("PanelRightTop"));
+    m_view->setObjectName(QStringLiteral("VSTItem"));
+    m_view->setModel(m_model);
+    m_view->setSelectionModel(m_selection);
+
+    QHeaderView* header = m_view->header();
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(MinColumnWidth);
+    header->setMaximumSectionSize(MaxColumnWidth);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    static constexpr int DesignWidths[ColumnCount] = {50, 140, 80, 80, 80, 80, 80};
+    for (int column = 0; column < ColumnCount; ++column)
+        header->resizeSection(column, DesignWidths[column]);
+    setView(m_view);
+
+    connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) { onContextMenu(pos); });
+    connect(m_view, &QAbstractItemView::doubleClicked, this, [this] { Q_EMIT rowDoubleClicked(); });
+    connect(header, &QHeaderView::sectionClicked, this, [this](int column) { Q_EMIT headerClicked(column); });
+    connect(m_model, &LinkListModel::selectionNeedsSync, m_selection, &LinkSelectionModel::syncFromList);
+    connect(m_model, &LinkListModel::sortIndicatorChanged, this, [this] { showSortIndicator(); });
+    // The header flips its glyph on a click by itself; the list alone decides the sort.
+    connect(header, &QHeaderView::sortIndicatorChanged, this, [this] { showSortIndicator(); });
+}
+
+void LinksPane::setCaption(const QString& text)
+{
+    captionBar()->setText(text);
+}
+
+QString LinksPane::caption() const
+{
+    return captionBar()->text();
+}
+
+int LinksPane::columnWidth(int column) const
+{
+    return m_view->header()->sectionSize(column);
+}
+
+void LinksPane::setColumnWidth(int column, int width)
+{
+    m_view->header()->resizeSection(column, std::clamp(width, MinColumnWidth, MaxColumnWidth));
+}
+
+void LinksPane::onContextMenu(const QPoint& pos)
+{
+    // A right click on a row that is not selected makes it the selection; on a selected row the
+    // selection stays, so the menu acts on all of it.
+    const QModelIndex under = m_view->indexAt(pos);
+    if (under.isValid() && !m_selection->isSelected(under))
+        m_selection->setCurrentIndex(under, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Q_EMIT contextMenuWanted(m_view->viewport()->mapToGlobal(pos));
+}
+
+void LinksPane::showSortIndicator()
+{
+    const LinkList& list = m_model->list();
+    m_view->header()->setSortIndicator(list.sortColumn(), list.sortDirection() == LinkList::Direction::Ascending
+                                                              ? Qt::AscendingOrder
+                                                              : Qt::DescendingOrder);
+}

@@ -1,0 +1,58 @@
+#include "app/WindowState.h"
+
+#include "app/LinksPane.h"
+#include "app/WebsitesPane.h"
+#include "model/SettingsFile.h"
+
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace {
+
+// A size read from a hand-edited file may be anything; a window larger than every screen together
+// is of no use and a huge one would exhaust memory for its backing store.
+QSize BoundedToScreens(QSize size, const QMainWindow& window)
+{
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    const QSize limit = screen ? screen->virtualSize() : QSize(4096, 4096);
+    return QSize(std::clamp(size.width(), 1, std::max(1, limit.width())),
+                 std::clamp(size.height(), 1, std::max(1, limit.height())));
+}
+
+}  // namespace
+
+void WindowState::Restore(const SettingsFile& settings, QMainWindow& window, WebsitesPane& websites, LinksPane& links)
+{
+    websites.SelectWebsiteById(settings.read(Keys::CurrentSite));
+
+    if (settings.read(Keys::WindowMax)) {
+        window.setWindowState(window.windowState() & ~Qt::WindowMaximized);
+        window.resize(BoundedToScreens(QSize(DesignWidth, DesignHeight), window));
+        window.setWindowState(window.windowState() | Qt::WindowMaximized);
+    } else {
+        window.setWindowState(window.windowState() & ~Qt::WindowMaximized);
+        window.resize(
+            BoundedToScreens(QSize(settings.read(Keys::WindowWidth), settings.read(Keys::WindowHeight)), window));
+    }
+
+    for (int column = 0; column < Keys::ColumnCount; ++column)
+        links.setColumnWidth(column, settings.read(Keys::ColumnWidth(column)));
+}
+
+void WindowState::Save(SettingsFile& settings, const QMainWindow& window, const WebsitesPane& websites,
+                       const LinksPane& links)
+{
+    settings.write(Keys::CurrentSite, websites.focusedId());
+    if (window.isMaximized()) {
+        settings.write(Keys::WindowMax, true);
+    } else {
+        settings.write(Keys::WindowMax, false);
+        settings.write(Keys::WindowWidth, window.width());
+        settings.write(Keys::WindowHeight, window.height());
+    }
+    for (int column = 0; column < Keys::ColumnCount; ++column)
+        settings.write(Keys::ColumnWidth(column), links.columnWidth(column));
+}
