@@ -147,8 +147,9 @@ Figures RunCurl(const std::vector<QByteArray>& urls, const QTemporaryDir& work)
     WriteFile(configPath, config);
     Figures figures;
     const std::string max = std::to_string(Parallel);
-    const bool curlRan = RunProgram({"curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--location", "--max-redirs", "14",
-                                     "--parallel", "--parallel-max", max, "--config", configPath.toStdString()},
+    const bool curlRan = RunProgram({"curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--location",
+                                     "--max-redirs", "14", "--parallel", "--parallel-max", max, "--config",
+                                     configPath.toStdString()},
                                     "/dev/null", figures);
     // The same test as a check: the address anywhere in the page, ASCII letters folded, as bytes.
     const QString listed = work.filePath(QStringLiteral("grep.txt"));
@@ -190,8 +191,8 @@ int main()
     const Figures single = RunChecks(appDir, 1);
     const Figures ours = RunChecks(appDir, Parallel);
     // curl's pages go to memory when there is a tmpfs, so that it does not wait for a disk.
-    QTemporaryDir curlDir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/quorvane-bench-XXXXXX")
-                                                                       : QDir::tempPath() + QStringLiteral("/quorvane-bench-XXXXXX"));
+    const QString tmp = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    QTemporaryDir curlDir(tmp + QStringLiteral("/quorvane-bench-XXXXXX"));
     const Figures curl = RunCurl(urls, curlDir);
 
     const double perCheckKiB = static_cast<double>(ours.peakKiB - single.peakKiB) / (Parallel - 1);

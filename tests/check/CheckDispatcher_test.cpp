@@ -67,7 +67,8 @@ TEST_F(Walks, AtMostThreadCountChecksRunAndTheFourthStartsOnlyAfterAVerdict)
     bool startedBeforeAVerdict = false;
     m_onRefresh = [&] {
         const int checking = countWithStatus(lsChecking);
-        const int verdicts = countWithStatus(lsFound) + countWithStatus(lsNotFound) + countWithStatus(lsConnectionError);
+        const int verdicts =
+            countWithStatus(lsFound) + countWithStatus(lsNotFound) + countWithStatus(lsConnectionError);
         mostChecking = std::max(mostChecking, checking);
         if (checking + verdicts >= 4 && verdicts == 0)
             startedBeforeAVerdict = true;

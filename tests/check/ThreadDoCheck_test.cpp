@@ -56,7 +56,8 @@ protected:
 TEST_F(Verdicts, EveryOutcomeIsStoredWithTheTimeOfTheCheck)
 {
     const QByteArray domain = "www.my-site.test";
-    const LinkRecord otherCase = addCase(OkResponse("<A HREF=\"HTTP://WWW.MY-SITE.TEST/INDEX.HTML\">"), "www.My-Site.test");
+    const LinkRecord otherCase =
+        addCase(OkResponse("<A HREF=\"HTTP://WWW.MY-SITE.TEST/INDEX.HTML\">"), "www.My-Site.test");
     const LinkRecord shorterPart = addCase(OkResponse("see my-site.test"), domain);
     const LinkRecord highBytes = addCase(OkResponse("WWW.CAF\xe9.TEST"), "www.caf\xe9.test");
     const LinkRecord highBytesFolded = addCase(OkResponse("WWW.CAF\xc9.TEST"), "www.caf\xe9.test");
@@ -64,7 +65,8 @@ TEST_F(Verdicts, EveryOutcomeIsStoredWithTheTimeOfTheCheck)
     const LinkRecord noContent = addCase("HTTP/1.1 204 No Content\r\n\r\n", domain);
     const LinkRecord emptyBody = addCase(OkResponse(""), domain);
     const LinkRecord emptySiteUrl = addCase(OkResponse("anything at all"), "");
-    const LinkRecord notFound404 = addCase("HTTP/1.1 404 Not Found\r\nContent-Length: 16\r\n\r\nwww.my-site.test", domain);
+    const LinkRecord notFound404 =
+        addCase("HTTP/1.1 404 Not Found\r\nContent-Length: 16\r\n\r\nwww.my-site.test", domain);
     const LinkRecord serverError = addCase("HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n", domain);
     const LinkRecord unreachable = addLink("http://127.0.0.1:" + QByteArray::number(ClosedPort()) + "/", 1);
     const LinkRecord badAddress = addLink("http://", 1);
