@@ -27,19 +27,21 @@ run: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-# The tests under AddressSanitizer and UndefinedBehaviorSanitizer (all but the checking ones,
-# which `make tsan` runs under ThreadSanitizer together with the model's, whose settings file
-# and clock are shared with the check threads).
+# Every test under AddressSanitizer and UndefinedBehaviorSanitizer. `make tsan` runs the threaded
+# ones (checking, and the model's settings file and clock, which the check threads share) under
+# ThreadSanitizer as well.
 sanitize: deps
 	@cmake -S . -B build-asan -G Ninja -DQUORVANE_SANITIZE=address $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) -LE check
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
+# die_after_fork=0: tests start programs (QProcess forks a process that has server threads, and the
+# child execs at once), which the thread sanitizer otherwise refuses.
 tsan: deps
 	@cmake -S . -B build-tsan -G Ninja -DQUORVANE_SANITIZE=thread $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
-	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L '^(model|check)$$'
 
 # Every libFuzzer target, each for a short fixed time.

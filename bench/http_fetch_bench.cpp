@@ -9,31 +9,24 @@
 
 #include "check/HttpClient.h"
 
+#include "support/EpollPageServer.h"
+
 #include <QByteArray>
 
-#include <arpa/inet.h>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <signal.h>
 #include <string>
-#include <sys/epoll.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <unordered_map>
 #include <vector>
 
 namespace {
 
 constexpr int Pages = 10000;
-constexpr int ServerLifetimeSeconds = 600;
 
 QByteArray PageResponse()
 {
@@ -44,87 +37,6 @@ QByteArray PageResponse()
     body += "<a href=\"http://www.my-site.test/\">My site</a></body></html>\n";
     return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
            "\r\nConnection: close\r\n\r\n" + body;
-}
-
-// The child's server loop. Ends when the parent closes `control` or the lifetime passes.
-[[noreturn]] void Serve(int listener, int control)
-{
-    const QByteArray response = PageResponse();
-    const int epoll = ::epoll_create1(0);
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.fd = listener;
-    ::epoll_ctl(epoll, EPOLL_CTL_ADD, listener, &event);
-    event.data.fd = control;
-    ::epoll_ctl(epoll, EPOLL_CTL_ADD, control, &event);
-    std::unordered_map<int, std::string> pending;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(ServerLifetimeSeconds);
-    epoll_event events[256];
-    char buffer[4096];
-    while (std::chrono::steady_clock::now() < end) {
-        const int n = ::epoll_wait(epoll, events, 256, 1000);
-        for (int i = 0; i < n; ++i) {
-            const int fd = events[i].data.fd;
-            if (fd == control)
-                ::_exit(0);
-            if (fd == listener) {
-                for (;;) {
-                    const int client = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-                    if (client < 0)
-                        break;
-                    epoll_event add{};
-                    add.events = EPOLLIN;
-                    add.data.fd = client;
-                    ::epoll_ctl(epoll, EPOLL_CTL_ADD, client, &add);
-                }
-                continue;
-            }
-            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-            if (got < 0 && errno == EAGAIN)
-                continue;
-            std::string& request = pending[fd];
-            if (got > 0)
-                request.append(buffer, static_cast<std::size_t>(got));
-            if (got > 0 && request.find("\r\n\r\n") == std::string::npos && request.size() < 65536)
-                continue;
-            if (got > 0)
-                ::send(fd, response.constData(), static_cast<std::size_t>(response.size()), MSG_NOSIGNAL);
-            pending.erase(fd);
-            ::close(fd);  // closing also removes it from the epoll set
-        }
-    }
-    ::_exit(0);
-}
-
-struct Server {
-    pid_t pid;
-    int control;
-    quint16 port;
-};
-
-Server StartServer()
-{
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 4096) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        std::perror("listen");
-        std::exit(1);
-    }
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        std::exit(1);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(pipeFds[1]);
-        Serve(listener, pipeFds[0]);
-    }
-    ::close(pipeFds[0]);
-    ::close(listener);
-    return {pid, pipeFds[1], ntohs(address.sin_port)};
 }
 
 double CpuSeconds(const rusage& usage)
@@ -213,17 +125,18 @@ Figures RunCurl(const std::vector<QByteArray>& urls, int parallel)
 
 int main()
 {
-    const Server server = StartServer();
+    const QByteArray response = PageResponse();
+    const EpollPageServer server([&response](QByteArrayView) { return response; });
     std::printf("%d pages of %d bytes from a local epoll server (child process, port %u), a new connection each\n",
-                Pages, static_cast<int>(PageResponse().size()), server.port);
+                Pages, static_cast<int>(response.size()), server.port());
     // Warm both up once: page cache, the dynamic loader, the first connections.
-    RunClient(Urls(server.port, 0), 16);
-    RunCurl(Urls(server.port, 0), 16);
+    RunClient(Urls(server.port(), 0), 16);
+    RunCurl(Urls(server.port(), 0), 16);
     int round = 1;
     bool met = true;
     for (const int parallel : {16, 100}) {
-        const Figures ours = RunClient(Urls(server.port, round++), parallel);
-        const Figures curl = RunCurl(Urls(server.port, round++), parallel);
+        const Figures ours = RunClient(Urls(server.port(), round++), parallel);
+        const Figures curl = RunCurl(Urls(server.port(), round++), parallel);
         const double speed = ours.pagesPerSecond() / curl.pagesPerSecond();
         const double cpu = ours.cpuPerThousand() / curl.cpuPerThousand();
         std::printf("parallel %3d  HttpClient: %8.0f pages/s  %.3f CPU s/1000 pages  (%d failed)\n", parallel,
@@ -234,8 +147,6 @@ int main()
                     parallel, speed, cpu);
         met = met && speed >= 1.5 && cpu <= 1.0 && ours.failures == 0 && curl.failures == 0;
     }
-    ::close(server.control);
-    ::waitpid(server.pid, nullptr, 0);
     std::printf("target %s\n", met ? "met" : "NOT met");
     return 0;
 }

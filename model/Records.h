@@ -35,7 +35,7 @@ struct rMonitorInfo {
     QByteArray Email;
     double Created = 0;
     double LastCheck = 0;
-    const ThreadDoCheck* Worker = nullptr;  // the worker last started for this link; never dereferenced
+    const ThreadDoCheck* Worker = nullptr;  // the worker checking this link now, null once it ended; never dereferenced
     LinkStatus Status = lsUnchecked;
     // False once the row that held this record is gone (deleted, restored over, shut down).
     // A running worker may still hold the record; its late results must then change nothing.

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -99,6 +100,12 @@ ServerScript& ServerScript::holdOpen()
     return *this;
 }
 
+ServerScript& ServerScript::awaitRelease()
+{
+    steps.push_back({Kind::AwaitRelease, {}, 0});
+    return *this;
+}
+
 ServerScript ServerScript::answer(QByteArray response)
 {
     ServerScript script;
@@ -168,6 +175,15 @@ QList<QByteArray> ScriptedServer::requests() const
     return m_requests;
 }
 
+void ScriptedServer::release()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+    }
+    m_stopped.notify_all();
+}
+
 bool ScriptedServer::waitFor(int ms)
 {
     std::unique_lock lock(m_mutex);
@@ -200,6 +216,11 @@ void ScriptedServer::serve(int fd, ServerScript script)
 {
     Channel channel{fd};
     QByteArray pending;  // bytes read past the end of the last request
+    bool unanswered = false;
+    const auto answering = [&] {
+        if (std::exchange(unanswered, false))
+            --m_pending;
+    };
     for (const ServerScript::Step& step : script.steps) {
         if (m_stopping)
             break;
@@ -221,15 +242,23 @@ void ScriptedServer::serve(int fd, ServerScript script)
             }
             pending.remove(0, size);
             ok = end >= 0;
+            if (ok && !unanswered) {
+                unanswered = true;
+                const int now = ++m_pending;
+                for (int max = m_maxPending.load(); now > max && !m_maxPending.compare_exchange_weak(max, now);) {
+                }
+            }
             break;
         }
         case ServerScript::Kind::Send:
+            answering();
             ok = channel.write(step.data);
             break;
         case ServerScript::Kind::Delay:
             ok = waitFor(step.ms);
             break;
         case ServerScript::Kind::SendEndless:
+            answering();
             for (qsizetype sent = 0; ok && sent < (qsizetype(256) << 20) && !m_stopping; sent += step.data.size())
                 ok = channel.write(step.data);
             break;
@@ -238,6 +267,12 @@ void ScriptedServer::serve(int fd, ServerScript script)
             SSL_set_fd(channel.ssl, fd);
             ok = SSL_accept(channel.ssl) == 1;
             break;
+        case ServerScript::Kind::AwaitRelease: {
+            std::unique_lock lock(m_mutex);
+            m_stopped.wait(lock, [this] { return m_released || m_stopping.load(); });
+            ok = !m_stopping;
+            break;
+        }
         case ServerScript::Kind::HoldOpen: {
             char buffer[4096];
             while (channel.read(buffer, sizeof buffer) > 0) {
@@ -248,6 +283,7 @@ void ScriptedServer::serve(int fd, ServerScript script)
         if (!ok)
             break;
     }
+    answering();
     if (channel.ssl)
         SSL_shutdown(channel.ssl);
     {

@@ -14,7 +14,7 @@ typedef struct ssl_ctx_st SSL_CTX;
 // What the server does on one connection, step by step. The connection closes after the last step.
 class ServerScript {
 public:
-    enum class Kind { ReadRequest, Send, Delay, SendEndless, StartTls, HoldOpen };
+    enum class Kind { ReadRequest, Send, Delay, SendEndless, StartTls, HoldOpen, AwaitRelease };
     struct Step {
         Kind kind;
         QByteArray data;
@@ -31,6 +31,8 @@ public:
     ServerScript& startTls();
     // Keeps the connection open until the client closes it.
     ServerScript& holdOpen();
+    // Waits until the test calls ScriptedServer::release().
+    ServerScript& awaitRelease();
 
     // A connection that reads one request and sends `response`.
     static ServerScript answer(QByteArray response);
@@ -61,6 +63,12 @@ public:
 
     QList<QByteArray> requests() const;
     int connections() const { return m_accepted.load(); }
+    // The most requests that were read and not yet answered at any one moment. A request counts
+    // until the first byte of its answer is about to go out, so it is always still waiting then.
+    int maxPendingRequests() const { return m_maxPending.load(); }
+
+    // Lets every connection waiting in awaitRelease(), and every later one, go on.
+    void release();
 
 private:
     void acceptLoop();
@@ -72,6 +80,9 @@ private:
     SSL_CTX* m_tls = nullptr;
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_accepted{0};
+    std::atomic<int> m_pending{0};
+    std::atomic<int> m_maxPending{0};
+    bool m_released = false;
     mutable std::mutex m_mutex;
     std::condition_variable m_stopped;
     std::vector<ServerScript> m_scripts;

@@ -1,0 +1,212 @@
+// Checks per second, CPU and peak memory of quorvane-check against curl's parallel mode followed by
+// a grep for the address, both on the same 10,000 partner pages from a local server with 100 at
+// once. Half of the pages hold the address; one in ten is reached through three redirects.
+//
+// The memory a running check costs is the growth of quorvane-check's peak resident size from a run
+// with one check at a time to the run with 100, divided by the 99 extra checks.
+
+#include "model/DataFiles.h"
+#include "model/DateTime.h"
+
+#include "support/EpollPageServer.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int Links = 10000;
+constexpr int Parallel = 100;
+constexpr int Hops = 3;
+const QByteArray Address = "www.my-site.test";
+
+QByteArray Page(bool linking)
+{
+    QByteArray body = "<html><head><title>Partners</title></head><body>\n";
+    for (int i = 0; i < 20; ++i)
+        body += "<p><a href=\"http://partner" + QByteArray::number(i) + ".test/\">Partner " + QByteArray::number(i) +
+                "</a></p>\n";
+    if (linking)
+        body += "<a href=\"http://" + Address + "/\">My site</a>";
+    body += "</body></html>\n";
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// "/yes/N" and "/no/N" are pages with and without the address; "/hop/K/yes/N" redirects K more times.
+QByteArray Respond(QByteArrayView target)
+{
+    static const QByteArray yes = Page(true);
+    static const QByteArray no = Page(false);
+    if (target.startsWith("/hop/")) {
+        const qsizetype slash = target.indexOf('/', 5);
+        const int left = target.sliced(5, slash - 5).toInt();
+        const QByteArray next = left > 1 ? "/hop/" + QByteArray::number(left - 1) + target.sliced(slash).toByteArray()
+                                         : target.sliced(slash).toByteArray();
+        return "HTTP/1.1 302 Found\r\nLocation: " + next + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    }
+    return target.startsWith("/yes/") ? yes : no;
+}
+
+std::vector<QByteArray> Urls(const QByteArray& origin)
+{
+    std::vector<QByteArray> urls;
+    for (int i = 0; i < Links; ++i) {
+        const QByteArray page = QByteArray(i % 2 == 0 ? "/yes/" : "/no/") + QByteArray::number(i);
+        urls.push_back(origin + (i % 10 == 5 ? "/hop/" + QByteArray::number(Hops) + page : page));
+    }
+    return urls;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+struct Figures {
+    double seconds = 0;
+    double cpu = 0;
+    long peakKiB = 0;
+    int found = -1;
+    double checksPerSecond() const { return Links / seconds; }
+};
+
+double CpuSeconds(const rusage& usage)
+{
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs a program with its standard output going to `outPath` and adds its time, CPU and peak memory.
+bool RunProgram(const std::vector<std::string>& argv, const char* outPath, Figures& figures)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(outPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(out, STDOUT_FILENO);
+        std::vector<char*> args;
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    figures.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    figures.cpu += CpuSeconds(usage);
+    figures.peakKiB = std::max(figures.peakKiB, usage.ru_maxrss);
+    return WIFEXITED(status) && WEXITSTATUS(status) != 127;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Figures RunChecks(const QTemporaryDir& appDir, int threadCount)
+{
+    WriteFile(appDir.filePath(QStringLiteral("config.ini")),
+              "[Common]\r\nThreadCount=" + QByteArray::number(threadCount) + "\r\n");
+    const QString out = appDir.filePath(QStringLiteral("out.txt"));
+    Figures figures;
+    if (!RunProgram({QUORVANE_APPDIR "/quorvane-check", "--appdir", appDir.path().toStdString()},
+                    out.toLocal8Bit().constData(), figures)) {
+        std::fprintf(stderr, "cannot run quorvane-check\n");
+        std::exit(1);
+    }
+    const QByteArray output = ReadFile(out);
+    figures.found = static_cast<int>(output.count("found\t") - output.count("not-found\t"));
+    return figures;
+}
+
+Figures RunCurl(const std::vector<QByteArray>& urls, const QTemporaryDir& work)
+{
+    const QString pages = work.filePath(QStringLiteral("pages"));
+    QDir().mkpath(pages);
+    QByteArray config;
+    for (std::size_t i = 0; i < urls.size(); ++i)
+        config += "url = \"" + urls[i] + "\"\noutput = \"" + pages.toLocal8Bit() + "/" + QByteArray::number(i) + "\"\n";
+    const QString configPath = work.filePath(QStringLiteral("curl.cfg"));
+    WriteFile(configPath, config);
+    Figures figures;
+    const std::string max = std::to_string(Parallel);
+    const bool curlRan = RunProgram({"curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--location",
+                                     "--max-redirs", "14", "--parallel", "--parallel-max", max, "--config",
+                                     configPath.toStdString()},
+                                    "/dev/null", figures);
+    // The same test as a check: the address anywhere in the page, ASCII letters folded, as bytes.
+    const QString listed = work.filePath(QStringLiteral("grep.txt"));
+    ::setenv("LC_ALL", "C", 1);
+    const bool grepRan = RunProgram({"grep", "-r", "-l", "-i", "-F", "-a", Address.toStdString(), pages.toStdString()},
+                                    listed.toLocal8Bit().constData(), figures);
+    if (!curlRan || !grepRan) {
+        std::fprintf(stderr, "cannot run curl or grep\n");
+        std::exit(1);
+    }
+    figures.found = static_cast<int>(ReadFile(listed).count('\n'));
+    return figures;
+}
+
+}  // namespace
+
+int main()
+{
+    const EpollPageServer server(Respond);
+    const std::vector<QByteArray> urls = Urls(server.origin());
+
+    QTemporaryDir appDir;
+    QByteArray items;
+    const LocaleFormats formats = LocaleFormats::system();
+    for (const QByteArray& url : urls) {
+        rMonitorInfo link;
+        link.SiteId = 1;
+        link.PageUrl = url;
+        items += LinkToLine(link, formats) + "\r\n";
+    }
+    WriteFile(appDir.filePath(QStringLiteral("MySites.txt")), WebsiteToLine({"My site", Address, 1}) + "\r\n");
+    WriteFile(appDir.filePath(QStringLiteral("Items.txt")), items);
+    std::printf("%d links (%d%% with the address, 1 in 10 behind %d redirects), %d at once, local epoll server "
+                "on port %u\n",
+                Links, 50, Hops, Parallel, server.port());
+
+    // Warm up: page cache, the loader, the server's first connections.
+    RunChecks(appDir, Parallel);
+    const Figures single = RunChecks(appDir, 1);
+    const Figures ours = RunChecks(appDir, Parallel);
+    // curl's pages go to memory when there is a tmpfs, so that it does not wait for a disk.
+    const QString tmp = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    QTemporaryDir curlDir(tmp + QStringLiteral("/quorvane-bench-XXXXXX"));
+    const Figures curl = RunCurl(urls, curlDir);
+
+    const double perCheckKiB = static_cast<double>(ours.peakKiB - single.peakKiB) / (Parallel - 1);
+    std::printf("quorvane-check: %8.0f checks/s  %6.2f CPU s  %7.1f MiB peak  (%d found)\n", ours.checksPerSecond(),
+                ours.cpu, static_cast<double>(ours.peakKiB) / 1024, ours.found);
+    std::printf("curl + grep   : %8.0f checks/s  %6.2f CPU s  %7.1f MiB peak  (%d found)\n", curl.checksPerSecond(),
+                curl.cpu, static_cast<double>(curl.peakKiB) / 1024, curl.found);
+    const double speed = ours.checksPerSecond() / curl.checksPerSecond();
+    std::printf("ratio         : %.2fx checks/s, %.2fx CPU, %.2fx peak memory\n", speed, ours.cpu / curl.cpu,
+                static_cast<double>(ours.peakKiB) / static_cast<double>(curl.peakKiB));
+    std::printf("memory per running check: %.1f KiB (peak %.1f MiB with 1 at once, %.1f MiB with %d)\n", perCheckKiB,
+                static_cast<double>(single.peakKiB) / 1024, static_cast<double>(ours.peakKiB) / 1024, Parallel);
+    const bool met = speed >= 1.0 && perCheckKiB <= 64 && ours.found == Links / 2 && curl.found == Links / 2;
+    std::printf("target (>= 1.0x curl's checks/s, <= 64 KiB a running check, %d found by both) %s\n", Links / 2,
+                met ? "met" : "NOT met");
+    return 0;
+}

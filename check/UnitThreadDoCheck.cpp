@@ -1,0 +1,157 @@
+#include "check/UnitThreadDoCheck.h"
+
+#include "check/CheckChannel.h"
+#include "check/ClientSettings.h"
+#include "check/HttpClient.h"
+#include "model/AppError.h"
+#include "model/Clock.h"
+#include "model/LinkList.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+constexpr std::array<unsigned char, 256> AsciiUpper = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return table;
+}();
+
+unsigned char Upper(char c)
+{
+    return AsciiUpper[static_cast<unsigned char>(c)];
+}
+
+struct UpperHash {
+    std::size_t operator()(char c) const { return Upper(c); }
+};
+
+struct UpperEqual {
+    bool operator()(char a, char b) const { return Upper(a) == Upper(b); }
+};
+
+}  // namespace
+
+bool MatchPage(QByteArrayView page, QByteArrayView siteUrl)
+{
+    if (siteUrl.isEmpty() || page.size() < siteUrl.size())
+        return false;
+    // Folding while searching is the same test as searching an upper-cased copy, without a second
+    // page in memory.
+    const std::boyer_moore_horspool_searcher searcher(siteUrl.begin(), siteUrl.end(), UpperHash(), UpperEqual());
+    return std::search(page.begin(), page.end(), searcher) != page.end();
+}
+
+const ThreadDoCheck* ThreadDoCheck::Start(std::shared_ptr<CheckChannel> channel, LinkRecord record,
+                                          const SettingsFile& settings)
+{
+    auto* worker = new ThreadDoCheck(std::move(channel), std::move(record), settings);
+    CheckChannel& shared = *worker->m_channel;
+    worker->m_running = true;
+    shared.threadStarting();
+    try {
+        // The thread holds a channel handle of its own, which outlives the worker's last step.
+        std::thread([worker, keep = worker->m_channel] {
+            worker->Execute();
+            delete worker;
+            keep->threadEnded();
+        }).detach();
+    } catch (const std::system_error& error) {
+        shared.threadEnded();
+        shared.countOut();
+        worker->m_running = false;
+        delete worker;
+        throw AppError(QStringLiteral("Thread creation error: %1").arg(QString::fromLocal8Bit(error.code().message())));
+    }
+    return worker;
+}
+
+ThreadDoCheck::ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord record, const SettingsFile& settings)
+    : m_channel(std::move(channel)),
+      MonitorInfo(std::move(record)),
+      m_pageUrl(MonitorInfo->PageUrl),
+      m_siteUrl(MonitorInfo->SiteUrl),
+      m_settings(settings)
+{
+    m_channel->countIn();
+}
+
+ThreadDoCheck::~ThreadDoCheck()
+{
+    // Last of all, so that a dispatcher waiting for a slot goes on only once the verdict is in.
+    if (m_running)
+        m_channel->callOver([this] { Finish(); });
+}
+
+void ThreadDoCheck::Execute()
+{
+    m_channel->callOver([this] { ShowChecking(); });
+    CheckResult = Fetch();
+    m_channel->callOver([this] { ShowResult(); });
+}
+
+LinkStatus ThreadDoCheck::Fetch()
+{
+    // Whatever goes wrong, a bad page address or no memory for the page included, is a connection error.
+    try {
+        HttpClient client(ClientConfigFromSettings(m_settings));
+        if (client.connected())
+            client.disconnect();
+        // Registered for as long as the fetch runs, so that shut-down can cancel it; when shut-down
+        // has begun already, attaching aborts the client and the fetch fails at once.
+        struct Attachment {
+            CheckChannel& channel;
+            HttpClient& client;
+            Attachment(CheckChannel& c, HttpClient& h) : channel(c), client(h) { channel.attachClient(&client); }
+            ~Attachment() { channel.detachClient(&client); }
+        } attachment(*m_channel, client);
+        const FetchResult page = client.get(m_pageUrl);
+        if (!page)
+            return lsConnectionError;
+        return MatchPage(page.body, m_siteUrl) ? lsFound : lsNotFound;
+    } catch (...) {
+        return lsConnectionError;
+    }
+}
+
+bool ThreadDoCheck::rowPresent() const
+{
+    return MonitorInfo->Attached && m_channel->links().contains(*MonitorInfo);
+}
+
+void ThreadDoCheck::ShowChecking()
+{
+    if (!rowPresent())
+        return;
+    {
+        LinkList::Update update(m_channel->links());
+        m_channel->links().setStatus(*MonitorInfo, lsChecking);
+    }
+    m_channel->RefreshStatusBar();
+}
+
+void ThreadDoCheck::ShowResult()
+{
+    if (!rowPresent())
+        return;
+    {
+        LinkList::Update update(m_channel->links());
+        m_channel->links().setVerdict(*MonitorInfo, CheckResult, Now());
+    }
+    m_channel->RefreshStatusBar();
+}
+
+void ThreadDoCheck::Finish()
+{
+    m_channel->countOut();
+    // The record no longer has a worker: the dispatcher may start the next one for it.
+    if (MonitorInfo->Worker == this)
+        MonitorInfo->Worker = nullptr;
+    // Let the record go here, so that a row's record is always freed on the UI thread.
+    MonitorInfo.reset();
+}
