@@ -31,7 +31,7 @@ test: build
 # ones (checking, and the model's settings file and clock, which the check threads share) under
 # ThreadSanitizer as well.
 sanitize: deps
-	@cmake -S . -B build-asan -G Ninja -DQUORVANE_SANITIZE=address $(CMAKE_ARGS) >/dev/null
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=address $(CMAKE_ARGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
@@ -39,8 +39,9 @@ sanitize: deps
 # die_after_fork=0: tests start programs (QProcess forks a process that has server threads, and the
 # child execs at once), which the thread sanitizer otherwise refuses.
 tsan: deps
-	@cmake -S . -B build-tsan -G Ninja -DQUORVANE_SANITIZE=thread $(CMAKE_ARGS) >/dev/null
-	@cmake --build build-tsan -j $(JOBS)
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVANE_SANITIZE=thread $(CMAKE_ARGS) >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target quorvane-check \
+	  $$(ninja -C build-tsan -t targets all | sed -n -E 's/^((model|check)_[A-Za-z0-9_]+_test): phony$$/\1/p')
 	TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -L '^(model|check)$$'
 
