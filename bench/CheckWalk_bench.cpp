@@ -102,7 +102,8 @@ int main(int argc, char** argv)
     }
     WriteFile(appDir + QStringLiteral("MySites.txt"), WebsiteToLine({"My site", Address, 1}) + "\r\n");
     WriteFile(appDir + QStringLiteral("Items.txt"), items);
-    WriteFile(appDir + QStringLiteral("config.ini"), "[Common]\r\nThreadCount=" + QByteArray::number(ThreadCount) + "\r\n");
+    WriteFile(appDir + QStringLiteral("config.ini"),
+              "[Common]\r\nThreadCount=" + QByteArray::number(ThreadCount) + "\r\n");
 
     // The peer first, on the files as they are: the headless command never writes them.
     QElapsedTimer peerClock;

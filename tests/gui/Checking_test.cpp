@@ -63,7 +63,8 @@ protected:
         dir.write(u"MySites.txt"_s, "Mine|||" + Address + "|||1|||\r\n");
         QByteArray items;
         for (int link = 0; link < links; ++link)
-            items += "1|||" + server.url("/page" + QByteArray::number(link)) + "|||Ann|||||||||1/2/2024|||12/30/1899|||\r\n";
+            items += "1|||" + server.url("/page" + QByteArray::number(link)) +
+                     "|||Ann|||||||||1/2/2024|||12/30/1899|||\r\n";
         dir.write(u"Items.txt"_s, items);
         window = std::make_unique<TfrmMain>();
         window->show();
