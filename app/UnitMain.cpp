@@ -9,6 +9,7 @@
 #include "app/WebsiteTreeModel.h"
 #include "app/WebsitesPane.h"
 #include "app/WindowState.h"
+#include "check/CheckDispatcher.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/Prompts.h"
@@ -57,6 +58,9 @@ TfrmMain::TfrmMain(QWidget* parent)
 
 TfrmMain::~TfrmMain()
 {
+    // Checks still running must find nothing of the window to report to.
+    if (m_dispatcher)
+        m_dispatcher->shutdown();
     // The panes call into the window and the links list while they go, so they go first.
     delete m_websitesPane;
     delete m_linksPane;
@@ -119,9 +123,19 @@ void TfrmMain::FormCreate()
     m_appDir = AppDir();
     // A restore runs this again while check workers may be reading settings through the object. It
     // holds nothing but the path, so for the same path it stays.
+    // The dispatcher reads through it as well, so the object is only ever reassigned.
     const QString settingsPath = m_appDir + QStringLiteral("config.ini");
-    if (!m_settings || m_settings->path() != settingsPath)
+    if (!m_settings)
         m_settings = std::make_unique<SettingsFile>(settingsPath);
+    else if (m_settings->path() != settingsPath)
+        *m_settings = SettingsFile(settingsPath);
+    if (!m_dispatcher) {
+        // One dispatcher for the window's life: a restore may run inside a walk's wait, and that
+        // walk goes on in it afterwards.
+        m_dispatcher = std::make_unique<CheckDispatcher>(*m_links, websites(), *m_settings);
+        m_dispatcher->setRefreshStatusBar([this] { RefreshStatusBar(); });
+        m_dispatcher->setShowInformation([this](const QString& text) { ShowInformation(this, text); });
+    }
     m_websitesPane->model().reset([this](WebsiteTree& tree) {
         tree.AddRootWebsite();
         ::LoadWebsites(m_appDir, tree);
@@ -141,9 +155,17 @@ void TfrmMain::EmptyLists()
 
 void TfrmMain::FormClose()
 {
-    m_stopRequested = true;
+    m_dispatcher->ToolButton1Click();
     SaveLinks();
     SaveWindowState();
+    // Only now: a failed save keeps the window open, and checking must go on working in it. From
+    // here on, results are dropped and the fetches in flight are cancelled.
+    m_dispatcher->shutdown();
+}
+
+bool TfrmMain::stopRequested() const
+{
+    return m_dispatcher->StopRequested();
 }
 
 void TfrmMain::RestoreWindowState()
@@ -224,10 +246,7 @@ void TfrmMain::RefreshStatusBar()
 
 bool TfrmMain::RequireSelection()
 {
-    if (m_links->selectedCount() > 0)
-        return true;
-    ShowInformation(this, QStringLiteral("Please Select a inbound link"));
-    return false;
+    return m_dispatcher->RequireSelection();
 }
 
 void TfrmMain::VSTItemHeaderClick(int column)
@@ -345,16 +364,21 @@ void TfrmMain::ArrangeItem(int entry)
 {
     m_links->ArrangeItem(entry);
 }
-void TfrmMain::StartAll() {}
+void TfrmMain::StartAll()
+{
+    m_dispatcher->StartAll();
+}
+
 void TfrmMain::StartSelected()
 {
-    RequireSelection();
+    m_dispatcher->StartSelected();
 }
 
 void TfrmMain::ToolButton1Click()
 {
-    m_stopRequested = true;
+    m_dispatcher->ToolButton1Click();
 }
+
 void TfrmMain::Backup()
 {
     BackupCommands(this, [] {}).Backup();

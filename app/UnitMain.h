@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class CheckDispatcher;
 class LinkList;
 class LinksPane;
 class MainCommands;
@@ -47,7 +48,8 @@ public:
     SideSplitter& splitter() const { return *m_splitter; }
     MainCommands& commands() const { return *m_commands; }
     QLabel* statusPanel(int index) const { return m_statusPanels.at(static_cast<std::size_t>(index)); }
-    bool stopRequested() const { return m_stopRequested; }
+    CheckDispatcher& dispatcher() const { return *m_dispatcher; }
+    bool stopRequested() const;
 
     // The websites pane.
     void SelectWebsiteById(std::int32_t id);
@@ -109,7 +111,9 @@ private:
     std::unique_ptr<LinkList> m_links;
     QString m_appDir;
     std::unique_ptr<SettingsFile> m_settings;
-    bool m_stopRequested = false;
+    // Holds references to the links list, the websites tree and the settings object, which all
+    // outlive it: it is shut down before any of them goes.
+    std::unique_ptr<CheckDispatcher> m_dispatcher;
     bool m_shown = false;
 
     WebsitesPane* m_websitesPane = nullptr;

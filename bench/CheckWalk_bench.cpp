@@ -1,0 +1,153 @@
+// A check walk in the main window: 10,000 links at 100 checks at once against a local server, with
+// the list sorted by its result column, so that every verdict moves a row. The figure is the longest
+// event-loop iteration during the walk (how long the window may have stood still), with the walk's
+// checks per second beside quorvane-check's on the same links.
+#include "app/QuorvaneApplication.h"
+#include "app/UnitMain.h"
+#include "check/CheckDispatcher.h"
+#include "model/AppDir.h"
+#include "model/DataFiles.h"
+#include "model/LinkList.h"
+#include "model/Records.h"
+#include "model/WebsiteTree.h"
+#include "support/EpollPageServer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int LinkCount = 10000;
+constexpr int ThreadCount = 100;
+const QByteArray Address = "www.my-site.example";
+
+QByteArray Respond(QByteArrayView target)
+{
+    // Every other page links back.
+    const bool linked = target.endsWith("0") || target.endsWith("2") || target.endsWith("4") ||
+                        target.endsWith("6") || target.endsWith("8");
+    const QByteArray body = "<html><body><p>Partners</p>" +
+                            (linked ? "<a href=\"http://" + Address + "/\">us</a>" : QByteArray("<a>none</a>")) +
+                            QByteArray(2000, ' ') + "</body></html>";
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+void WriteFile(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+}
+
+// The longest gap between two turns of the event loop, as seen by a timer that wants to run at
+// every turn.
+class LoopWatch {
+public:
+    LoopWatch()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    double longestMs() const { return static_cast<double>(m_longest) / 1e6; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const EpollPageServer server(Respond);
+    QuorvaneApplication app(argc, argv);
+    if (argc > 1)
+        LinkCount = std::atoi(argv[1]);
+
+    QTemporaryDir dir;
+    const QString appDir = dir.path() + u'/';
+    const LocaleFormats formats = LocaleFormats::system();
+    QByteArray items;
+    for (int i = 0; i < LinkCount; ++i) {
+        rMonitorInfo link;
+        link.SiteId = 1;
+        link.PageUrl = server.origin() + "/partner/" + QByteArray::number(i);
+        items += LinkToLine(link, formats) + "\r\n";
+    }
+    WriteFile(appDir + QStringLiteral("MySites.txt"), WebsiteToLine({"My site", Address, 1}) + "\r\n");
+    WriteFile(appDir + QStringLiteral("Items.txt"), items);
+    WriteFile(appDir + QStringLiteral("config.ini"),
+              "[Common]\r\nThreadCount=" + QByteArray::number(ThreadCount) + "\r\n");
+
+    // The peer first, on the files as they are: the headless command never writes them.
+    QElapsedTimer peerClock;
+    peerClock.start();
+    QProcess peer;
+    peer.setStandardOutputFile(QProcess::nullDevice());
+    peer.start(QStringLiteral(QUORVANE_APPDIR "/quorvane-check"), {QStringLiteral("--appdir"), appDir});
+    if (!peer.waitForFinished(600000) || peer.exitStatus() != QProcess::NormalExit) {
+        std::fprintf(stderr, "cannot run quorvane-check\n");
+        return 1;
+    }
+    const double peerSeconds = static_cast<double>(peerClock.nsecsElapsed()) / 1e9;
+
+    ScopedAppDir scope(appDir);
+    TfrmMain window;
+    window.show();
+    window.ArrangeItem(0);  // by result
+    QCoreApplication::processEvents();
+
+    LoopWatch watch;
+    watch.start();
+    QElapsedTimer walkClock;
+    walkClock.start();
+    window.StartAll();
+    window.dispatcher().WaitUntilIdle();
+    const double walkSeconds = static_cast<double>(walkClock.nsecsElapsed()) / 1e9;
+    watch.stop();
+
+    int found = 0;
+    int checked = 0;
+    window.links().forEachRow([&](const rMonitorInfo& link) {
+        found += link.Status == lsFound ? 1 : 0;
+        checked += link.Status == lsFound || link.Status == lsNotFound ? 1 : 0;
+    });
+    const double ours = LinkCount / walkSeconds;
+    const double theirs = LinkCount / peerSeconds;
+    std::printf("%d links, %d at once, list sorted by result, local epoll server on port %u\n", LinkCount, ThreadCount,
+                server.port());
+    std::printf("window walk   : %8.0f checks/s  (%d checked, %d found)  longest event-loop iteration %.1f ms\n", ours,
+                checked, found, watch.longestMs());
+    std::printf("quorvane-check: %8.0f checks/s\n", theirs);
+    std::printf("ratio         : %.2fx checks/s\n", ours / theirs);
+    std::printf("target (longest iteration <= 100 ms) %s\n", watch.longestMs() <= 100 ? "met" : "NOT met");
+    // The window's close would save the verdicts into the temporary AppDir; nothing needs them.
+    window.dispatcher().shutdown();
+    return 0;
+}
