@@ -10,16 +10,6 @@
 
 namespace {
 
-bool HasControlCharacter(QByteArrayView text)
-{
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 32 || byte == 127)
-            return true;
-    }
-    return false;
-}
-
 FetchResult Aborted()
 {
     return FetchResult::failure(FetchError::Aborted, QStringLiteral("aborted"));

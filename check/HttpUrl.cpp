@@ -13,15 +13,6 @@ UrlResult Invalid(const char* why)
     return result;
 }
 
-bool HasControlCharacter(QByteArrayView text)
-{
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 32 || byte == 127)
-            return true;
-    }
-    return false;
-}
 
 // The path and query without the fragment; "/" when empty.
 QByteArray DropFragment(QByteArrayView path)
@@ -49,6 +40,16 @@ QByteArray ResolvePath(QByteArrayView reference, const QByteArray& base)
 }
 
 }  // namespace
+
+bool HasControlCharacter(QByteArrayView text)
+{
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32 || byte == 127)
+            return true;
+    }
+    return false;
+}
 
 bool HttpUrl::isHttps() const
 {

@@ -31,6 +31,8 @@ struct UrlResult {
 // its port, and a reference without "://" (a relative Location) is resolved against it, keeping its
 // scheme, host and port. At the first request a URL without "://" is refused.
 UrlResult ParseRequestUrl(QByteArrayView text, const HttpUrl* previous);
+// Bytes below 32 and 127: never sent in a request line or a header.
+bool HasControlCharacter(QByteArrayView text);
 
 // Removes "." and ".." segments from a path (the query, if any, is left alone).
 QByteArray RemoveDotSegments(QByteArrayView path);

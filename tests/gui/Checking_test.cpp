@@ -20,6 +20,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "gui/MenuEntry.h"
+
 #include <gtest/gtest.h>
 
 #include <pthread.h>
@@ -70,19 +72,7 @@ protected:
         window->show();
     }
 
-    QAction* menuEntry(const QString& menu, const QString& entry) const
-    {
-        for (QAction* top : window->menuBar()->actions()) {
-            if (top->text() != menu)
-                continue;
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == entry)
-                    return action;
-            }
-        }
-        ADD_FAILURE() << "no entry " << entry.toStdString();
-        return new QAction(window.get());
-    }
+    QAction* menuEntry(const QString& menu, const QString& entry) const { return MenuEntry(*window, menu, entry); }
 
     QToolButton* toolButton(const QString& name) const
     {

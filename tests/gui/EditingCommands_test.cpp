@@ -21,24 +21,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include "gui/MenuEntry.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-
-// The entry of a menu-bar menu, by the captions as shown.
-QAction* MenuEntry(const TfrmMain& window, const QString& menu, const QString& entry)
-{
-    for (const QAction* top : window.menuBar()->actions()) {
-        if (top->text() != menu)
-            continue;
-        for (QAction* action : top->menu()->actions()) {
-            if (action->text() == entry)
-                return action;
-        }
-    }
-    ADD_FAILURE() << "no entry " << entry.toStdString() << " in " << menu.toStdString();
-    return nullptr;
-}
 
 class EditingCommandsTest : public ::testing::Test {
 protected:

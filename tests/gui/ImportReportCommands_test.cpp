@@ -20,23 +20,11 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include "gui/MenuEntry.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-
-QAction* MenuEntry(const TfrmMain& window, const QString& menu, const QString& entry)
-{
-    for (const QAction* top : window.menuBar()->actions()) {
-        if (top->text() != menu)
-            continue;
-        for (QAction* action : top->menu()->actions()) {
-            if (action->text() == entry)
-                return action;
-        }
-    }
-    ADD_FAILURE() << "no entry " << entry.toStdString() << " in " << menu.toStdString();
-    return nullptr;
-}
 
 class ImportReportCommandsTest : public ::testing::Test {
 protected:

@@ -17,6 +17,8 @@
 #include <QSplitterHandle>
 #include <QTreeView>
 
+#include "gui/MenuEntry.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,15 +36,7 @@ protected:
 
     static QAction* menuEntry(TfrmMain& window, const QString& menu, const QString& entry)
     {
-        for (QAction* top : window.menuBar()->actions()) {
-            if (top->text() != menu)
-                continue;
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == entry)
-                    return action;
-            }
-        }
-        return nullptr;
+        return MenuEntry(window, menu, entry);
     }
 
     std::vector<int> columnWidths(const TfrmMain& window) const

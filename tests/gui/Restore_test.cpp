@@ -20,6 +20,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "gui/MenuEntry.h"
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -57,19 +59,7 @@ protected:
         menuEntry(u"&File"_s, u"&Restore settings..."_s)->trigger();
     }
 
-    QAction* menuEntry(const QString& menu, const QString& entry) const
-    {
-        for (QAction* top : window->menuBar()->actions()) {
-            if (top->text() != menu)
-                continue;
-            for (QAction* action : top->menu()->actions()) {
-                if (action->text() == entry)
-                    return action;
-            }
-        }
-        ADD_FAILURE() << "no entry " << entry.toStdString();
-        return new QAction(window.get());
-    }
+    QAction* menuEntry(const QString& menu, const QString& entry) const { return MenuEntry(*window, menu, entry); }
 
     QStringList visiblePages() const
     {
