@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr QByteArrayView Separator(BackupSeparator, sizeof BackupSeparator - 1);
-constexpr QByteArrayView LineBreak("\r\n", 2);
+const QByteArrayView Separator(BackupSeparator, sizeof BackupSeparator - 1);
+const QByteArrayView LineBreak("\r\n", 2);
 
 // The lines of a file's text rewritten with CR LF after each.
 QByteArray NormalisedLines(QByteArrayView text)

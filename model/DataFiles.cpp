@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr QByteArrayView Separator(FieldSeparator, 3);
-constexpr QByteArrayView LineBreak("\r\n", 2);
+const QByteArrayView Separator(FieldSeparator, 3);
+const QByteArrayView LineBreak("\r\n", 2);
 
 // Walks a line field by field: each field is the text before the next separator, and both are
 // consumed; with no separator left the field is empty and the line used up.

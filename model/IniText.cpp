@@ -157,7 +157,7 @@ std::optional<QByteArray> readValue(QByteArrayView contents, QByteArrayView sect
 
 QByteArray writeValue(QByteArrayView contents, QByteArrayView section, QByteArrayView key, QByteArrayView value)
 {
-    static constexpr QByteArrayView lineBreak("\r\n");
+    static const QByteArrayView lineBreak("\r\n");
     const std::vector<Line> lines = splitLines(contents);
     const Location at = locate(contents, lines, section, key);
     const QByteArray flatValue = flattened(value);
