@@ -3,6 +3,7 @@
 
 #include "support/CheckFixture.h"
 #include "support/ScriptedServer.h"
+#include "support/StepClock.h"
 #include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +17,6 @@
 #include <vector>
 
 namespace {
-
-class FixedClock : public Clock {
-public:
-    double now() const override { return 46000.75; }
-};
 
 // A loopback port that nothing listens on.
 quint16 ClosedPort()
@@ -82,8 +78,7 @@ TEST_F(Verdicts, EveryOutcomeIsStoredWithTheTimeOfTheCheck)
     orphanServer->answer(OkResponse(domain));
     const LinkRecord orphan = addLink(orphanServer->url("/"), 77);
 
-    const FixedClock clock;
-    const ScopedClock useClock(clock);
+    const InstalledFixedClock clock(46000.75);
     setThreadCount(20);
     checkAll();
 

@@ -3,6 +3,7 @@
 #include "model/WebsiteTree.h"
 #include "support/FakePrompts.h"
 #include "support/QtPrinters.h"
+#include "support/SampleData.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -13,15 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-WebsiteTree Websites(std::initializer_list<rMySiteInfo> sites)
-{
-    WebsiteTree tree;
-    tree.AddRootWebsite();
-    for (const rMySiteInfo& site : sites)
-        tree.append(site);
-    return tree;
-}
 
 // The message CheckSiteInput gives, or an empty text when the input passes.
 QString Refusal(const WebsiteTree& websites, QByteArrayView name, QByteArrayView url, std::int32_t editId)

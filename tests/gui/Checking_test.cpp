@@ -1,6 +1,7 @@
 #include "app/MainCommands.h"
 #include "app/UnitMain.h"
 #include "check/CheckDispatcher.h"
+#include "gui/MenuEntry.h"
 #include "model/LinkList.h"
 #include "model/SettingsFile.h"
 #include "support/CheckFixture.h"
@@ -19,8 +20,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
-#include "gui/MenuEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,8 @@
 #include "model/WebsiteTree.h"
 #include "support/FakePrompts.h"
 #include "support/QtPrinters.h"
+#include "support/SampleData.h"
+#include "support/StepClock.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -17,25 +19,7 @@
 
 namespace {
 
-class FixedClock : public Clock {
-public:
-    explicit FixedClock(double value) : m_value(value) {}
-    double now() const override { return m_value; }
-
-private:
-    double m_value;
-};
-
 constexpr double ClockNow = 46000.5;
-
-WebsiteTree Websites(std::initializer_list<rMySiteInfo> sites)
-{
-    WebsiteTree tree;
-    tree.AddRootWebsite();
-    for (const rMySiteInfo& site : sites)
-        tree.append(site);
-    return tree;
-}
 
 LinkRecord Link(std::int32_t siteId, const char* page, LinkStatus status = lsUnchecked, double created = 0,
                 double lastCheck = 0)
@@ -72,8 +56,7 @@ QStringList Texts(const QList<FakePrompts::Shown>& shown)
 
 class EditItemTest : public ::testing::Test {
 protected:
-    FixedClock clock{ClockNow};
-    ScopedClock clockScope{clock};
+    InstalledFixedClock clock{ClockNow};
     InstalledFakePrompts prompts;
     WebsiteTree websites = Websites({{"Alpha", "alpha.example", 1}, {"Beta", "beta.example", 2}});
     LinkList links;

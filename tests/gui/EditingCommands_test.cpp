@@ -4,6 +4,7 @@
 #include "dialogs/UnitAddOwnSite.h"
 #include "dialogs/UnitEditItem.h"
 #include "dialogs/UnitOptions.h"
+#include "gui/MenuEntry.h"
 #include "gui/ModalScript.h"
 #include "model/DataFiles.h"
 #include "model/LinkList.h"
@@ -11,6 +12,7 @@
 #include "model/WebsiteTree.h"
 #include "support/FakePrompts.h"
 #include "support/QtPrinters.h"
+#include "support/SampleData.h"
 #include "support/TempAppDir.h"
 
 #include <QAction>
@@ -21,8 +23,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "gui/MenuEntry.h"
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,17 +31,7 @@ class EditingCommandsTest : public ::testing::Test {
 protected:
     EditingCommandsTest()
     {
-        WebsiteTree websites;
-        websites.append({"Alpha", "alpha.example", 1});
-        websites.append({"Beta", "beta.example", 2});
-        SaveWebsites(appDir.path(), websites);
-        LinkList links;
-        auto link = std::make_shared<rMonitorInfo>();
-        link->SiteId = 1;
-        link->PageUrl = "http://p1.example/";
-        link->Created = 46000.5;
-        links.appendMany({link});
-        SaveLinks(appDir.path(), links, LocaleFormats::system());
+        WriteTwoWebsitesOneLink(appDir.path());
         window = std::make_unique<TfrmMain>();
         window->show();
     }

@@ -2,6 +2,7 @@
 #include "app/LinksView.h"
 #include "app/UnitMain.h"
 #include "dialogs/WebsiteCheckList.h"
+#include "gui/MenuEntry.h"
 #include "gui/ModalScript.h"
 #include "import/UnitImport.h"
 #include "model/DataFiles.h"
@@ -11,6 +12,7 @@
 #include "support/FakeFileDialogs.h"
 #include "support/FakePrompts.h"
 #include "support/QtPrinters.h"
+#include "support/SampleData.h"
 #include "support/TempAppDir.h"
 
 #include <QAction>
@@ -20,8 +22,6 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "gui/MenuEntry.h"
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,17 +30,7 @@ class ImportReportCommandsTest : public ::testing::Test {
 protected:
     ImportReportCommandsTest()
     {
-        WebsiteTree websites;
-        websites.append({"Alpha", "alpha.example", 1});
-        websites.append({"Beta", "beta.example", 2});
-        SaveWebsites(appDir.path(), websites);
-        LinkList links;
-        auto link = std::make_shared<rMonitorInfo>();
-        link->SiteId = 1;
-        link->PageUrl = "http://p1.example/";
-        link->Created = 46000.5;
-        links.appendMany({link});
-        SaveLinks(appDir.path(), links, LocaleFormats::system());
+        WriteTwoWebsitesOneLink(appDir.path());
         window = std::make_unique<TfrmMain>();
         window->show();
     }

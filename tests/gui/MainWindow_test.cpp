@@ -3,6 +3,7 @@
 #include "app/UnitMain.h"
 #include "app/WebsiteTreeModel.h"
 #include "app/WebsitesPane.h"
+#include "gui/MenuEntry.h"
 #include "model/SettingsFile.h"
 #include "support/FakePrompts.h"
 #include "support/QtPrinters.h"
@@ -16,8 +17,6 @@
 #include <QScreen>
 #include <QSplitterHandle>
 #include <QTreeView>
-
-#include "gui/MenuEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 #include "app/WebsiteTreeModel.h"
 #include "app/WebsitesPane.h"
 #include "dialogs/UnitAbout.h"
+#include "gui/MenuEntry.h"
 #include "model/LinkList.h"
 #include "support/FakeFileDialogs.h"
 #include "support/FakePrompts.h"
@@ -19,8 +20,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
-#include "gui/MenuEntry.h"
 
 #include <gtest/gtest.h>
 

@@ -18,6 +18,25 @@ private:
     double m_step;
 };
 
+// A clock that always reads the same value; safe to read from worker threads.
+class FixedClock : public Clock {
+public:
+    explicit FixedClock(double value) : m_value(value) {}
+    double now() const override { return m_value; }
+
+private:
+    double m_value;
+};
+
+// A FixedClock installed for as long as it lives.
+class InstalledFixedClock : public FixedClock {
+public:
+    explicit InstalledFixedClock(double value) : FixedClock(value), m_scope(*this) {}
+
+private:
+    ScopedClock m_scope;
+};
+
 // A StepClock installed for as long as it lives.
 class InstalledStepClock : public StepClock {
 public:
