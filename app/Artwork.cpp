@@ -47,16 +47,11 @@ QIcon website()
 QIcon status(int index)
 {
     switch (index) {
-    case 0:
-        return Load(QStringLiteral("checking"));
-    case 1:
-        return Load(QStringLiteral("connection-error"));
-    case 2:
-        return Load(QStringLiteral("found"));
-    case 3:
-        return Load(QStringLiteral("not-found"));
-    default:
-        return {};
+    case 0: return Load(QStringLiteral("checking"));
+    case 1: return Load(QStringLiteral("connection-error"));
+    case 2: return Load(QStringLiteral("found"));
+    case 3: return Load(QStringLiteral("not-found"));
+    default: return {};
     }
 }
 

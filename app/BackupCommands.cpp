@@ -45,9 +45,8 @@ QString BackupCommands::ReplaceQuestion(const QString& path)
 void BackupCommands::Backup()
 {
     // A dated name in the home folder, so that backups taken on different days do not replace each other.
-    const QString proposed = QDir::home().filePath(QStringLiteral("%1 %2.bak")
-                                                       .arg(QLatin1StringView(ProductName),
-                                                            QDate::currentDate().toString(Qt::ISODate)));
+    const QString proposed = QDir::home().filePath(
+        QStringLiteral("%1 %2.bak").arg(QLatin1StringView(ProductName), QDate::currentDate().toString(Qt::ISODate)));
     QString path = fileDialogs().saveFileName(m_parent, BackupFileRequest(QStringLiteral("Backup Settings"), proposed));
     if (path.isEmpty())
         return;
@@ -63,8 +62,8 @@ void BackupCommands::Backup()
 
 void BackupCommands::Restore()
 {
-    const QString path = fileDialogs().openFileName(m_parent, BackupFileRequest(QStringLiteral("Restore Settings"),
-                                                                                QDir::homePath()));
+    const QString path =
+        fileDialogs().openFileName(m_parent, BackupFileRequest(QStringLiteral("Restore Settings"), QDir::homePath()));
     if (path.isEmpty())
         return;
     const std::optional<BackupParts> parts = SplitBackup(ReadWholeFile(path));

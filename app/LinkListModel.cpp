@@ -45,7 +45,8 @@ QVariant LinkListModel::data(const QModelIndex& index, int role) const
     const rMonitorInfo& link = m_list.record(m_list.rowOfVisible(index.row()));
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() == ColResult ? QVariant() : QVariant(FromAnsi(VSTItemGetText(link, index.column(), m_dates)));
+        return index.column() == ColResult ? QVariant()
+                                           : QVariant(FromAnsi(VSTItemGetText(link, index.column(), m_dates)));
     case Qt::DecorationRole: {
         const int image = VSTItemGetImageIndex(link, index.column());
         return image < 0 ? QVariant() : QVariant(Artwork::status(image));
@@ -54,8 +55,7 @@ QVariant LinkListModel::data(const QModelIndex& index, int role) const
         const QString hint = VSTItemGetHint(link, index.column());
         return hint.isEmpty() ? QVariant() : QVariant(hint);
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -5,8 +5,9 @@
 
 LinkSelectionModel::LinkSelectionModel(LinkListModel* model) : QItemSelectionModel(model), m_links(model)
 {
-    connect(this, &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected, const QItemSelection& deselected) { forward(selected, deselected); });
+    connect(
+        this, &QItemSelectionModel::selectionChanged, this,
+        [this](const QItemSelection& selected, const QItemSelection& deselected) { forward(selected, deselected); });
 }
 
 void LinkSelectionModel::select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command)

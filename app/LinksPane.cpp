@@ -13,8 +13,10 @@
 const char* const LinksPane::AllWebsitesCaption = LinkList::AllItemsCaption;
 
 LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* parent)
-    : SidePanel(QString::fromLatin1(AllWebsitesCaption), parent), m_model(new LinkListModel(links, formats, this)),
-      m_selection(new LinkSelectionModel(m_model)), m_view(new LinksView(this))
+    : SidePanel(QString::fromLatin1(AllWebsitesCaption), parent),
+      m_model(new LinkListModel(links, formats, this)),
+      m_selection(new LinkSelectionModel(m_model)),
+      m_view(new LinksView(this))
 {
     setObjectName(QStringLiteral("PanelRight"));
     captionBar()->setObjectName(QStringLiteral("PanelRightTop"));
@@ -79,7 +81,7 @@ void LinksPane::onContextMenu(const QPoint& pos)
 void LinksPane::showSortIndicator()
 {
     const LinkList& list = m_model->list();
-    m_view->header()->setSortIndicator(list.sortColumn(), list.sortDirection() == LinkList::Direction::Ascending
-                                                              ? Qt::AscendingOrder
-                                                              : Qt::DescendingOrder);
+    m_view->header()->setSortIndicator(list.sortColumn(),
+                                       list.sortDirection() == LinkList::Direction::Ascending ? Qt::AscendingOrder
+                                                                                              : Qt::DescendingOrder);
 }

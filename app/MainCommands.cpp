@@ -63,8 +63,7 @@ void MainCommands::buildPopups()
     static constexpr const char* ArrangeEntries[8] = {"Result",    "Name",     "Url",     "First name",
                                                       "Last name", "E - mail", "Created", "Last monitor"};
     for (int entry = 0; entry < static_cast<int>(m_arrange.size()); ++entry) {
-        QAction* action =
-            command(QString::fromLatin1(ArrangeEntries[entry]), [w, entry] { w->ArrangeItem(entry); });
+        QAction* action = command(QString::fromLatin1(ArrangeEntries[entry]), [w, entry] { w->ArrangeItem(entry); });
         action->setCheckable(true);
         // A mark, once set, stays: a second click on the entry sorts again but keeps its mark.
         connect(action, &QAction::triggered, action, [action] { action->setChecked(true); });
@@ -200,8 +199,7 @@ void MainCommands::buildToolBars()
     m_toolBar1->addSeparator();
     bind(toolButton(m_toolBar1, "ToolButton6", QStringLiteral("Options"), "options", QString()),
          [w] { w->OpenOptions(); });
-    bind(toolButton(m_toolBar1, "ToolButton7", QStringLiteral("Help"), "help", QString()),
-         [w] { w->Help2Click(); });
+    bind(toolButton(m_toolBar1, "ToolButton7", QStringLiteral("Help"), "help", QString()), [w] { w->Help2Click(); });
 
     for (QToolBar* bar : {m_toolBarMySites, m_toolBar1})
         bar->setFixedHeight(std::max(48, bar->sizeHint().height()));

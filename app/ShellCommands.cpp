@@ -8,14 +8,15 @@
 QString MailtoAddress(const rMonitorInfo& link)
 {
     return QStringLiteral("mailto:") + FromAnsi(link.Email) + QStringLiteral("?body=Dear Mr.") +
-           FromAnsi(link.LastName);
+        FromAnsi(link.LastName);
 }
 
 bool IsWebAddress(const QString& address)
 {
     static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):(.*)$"),
                                            QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression port(QStringLiteral("^[0-9]*(/.*)?$"), QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression port(QStringLiteral("^[0-9]*(/.*)?$"),
+                                         QRegularExpression::DotMatchesEverythingOption);
     const QString trimmed = address.trimmed();
     if (trimmed.isEmpty())
         return false;

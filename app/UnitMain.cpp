@@ -289,9 +289,8 @@ void TfrmMain::DeleteOwnSelected()
         return;
     const std::int32_t id = site->Id;
     const int links = LinkCountOfSite(id);
-    const QString question = QStringLiteral("Delete the website \"%1\" and its %2 inbound link(s)?")
-                                 .arg(FromAnsi(site->Name))
-                                 .arg(links);
+    const QString question =
+        QStringLiteral("Delete the website \"%1\" and its %2 inbound link(s)?").arg(FromAnsi(site->Name)).arg(links);
     if (!AskConfirm(this, question))
         return;
 

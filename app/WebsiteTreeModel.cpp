@@ -101,15 +101,12 @@ QVariant WebsiteTreeModel::data(const QModelIndex& index, int role) const
     if (!site)
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return FromAnsi(site->Name);
-    case Qt::DecorationRole:
-        return site->Id == 0 ? Artwork::root() : Artwork::website();
+    case Qt::DisplayRole: return FromAnsi(site->Name);
+    case Qt::DecorationRole: return site->Id == 0 ? Artwork::root() : Artwork::website();
     case Qt::ToolTipRole:
         // The root's Url is empty, and an empty tip shows nothing.
         return site->Url.isEmpty() ? QVariant() : QVariant(FromAnsi(site->Url));
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -7,7 +7,8 @@
 #include <QTreeView>
 
 WebsitesPane::WebsitesPane(QWidget* parent)
-    : SidePanel(QStringLiteral(" my websites"), parent), m_model(new WebsiteTreeModel(this)),
+    : SidePanel(QStringLiteral(" my websites"), parent),
+      m_model(new WebsiteTreeModel(this)),
       m_view(new QTreeView(this))
 {
     setObjectName(QStringLiteral("PanelLeft"));

@@ -31,13 +31,13 @@ const QByteArray Address = "www.my-site.example";
 QByteArray Respond(QByteArrayView target)
 {
     // Every other page links back.
-    const bool linked = target.endsWith("0") || target.endsWith("2") || target.endsWith("4") ||
-                        target.endsWith("6") || target.endsWith("8");
+    const bool linked = target.endsWith("0") || target.endsWith("2") || target.endsWith("4") || target.endsWith("6") ||
+        target.endsWith("8");
     const QByteArray body = "<html><body><p>Partners</p>" +
-                            (linked ? "<a href=\"http://" + Address + "/\">us</a>" : QByteArray("<a>none</a>")) +
-                            QByteArray(2000, ' ') + "</body></html>";
+        (linked ? "<a href=\"http://" + Address + "/\">us</a>" : QByteArray("<a>none</a>")) + QByteArray(2000, ' ') +
+        "</body></html>";
     return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+        "\r\nConnection: close\r\n\r\n" + body;
 }
 
 void WriteFile(const QString& path, const QByteArray& contents)

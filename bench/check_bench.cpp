@@ -37,12 +37,12 @@ QByteArray Page(bool linking)
     QByteArray body = "<html><head><title>Partners</title></head><body>\n";
     for (int i = 0; i < 20; ++i)
         body += "<p><a href=\"http://partner" + QByteArray::number(i) + ".test/\">Partner " + QByteArray::number(i) +
-                "</a></p>\n";
+            "</a></p>\n";
     if (linking)
         body += "<a href=\"http://" + Address + "/\">My site</a>";
     body += "</body></html>\n";
     return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+        "\r\nConnection: close\r\n\r\n" + body;
 }
 
 // "/yes/N" and "/no/N" are pages with and without the address; "/hop/K/yes/N" redirects K more times.
@@ -87,7 +87,7 @@ struct Figures {
 double CpuSeconds(const rusage& usage)
 {
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Runs a program with its standard output going to `outPath` and adds its time, CPU and peak memory.
@@ -147,10 +147,10 @@ Figures RunCurl(const std::vector<QByteArray>& urls, const QTemporaryDir& work)
     WriteFile(configPath, config);
     Figures figures;
     const std::string max = std::to_string(Parallel);
-    const bool curlRan = RunProgram({"curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--location",
-                                     "--max-redirs", "14", "--parallel", "--parallel-max", max, "--config",
-                                     configPath.toStdString()},
-                                    "/dev/null", figures);
+    const bool curlRan =
+        RunProgram({"curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--location", "--max-redirs",
+                    "14", "--parallel", "--parallel-max", max, "--config", configPath.toStdString()},
+                   "/dev/null", figures);
     // The same test as a check: the address anywhere in the page, ASCII letters folded, as bytes.
     const QString listed = work.filePath(QStringLiteral("grep.txt"));
     ::setenv("LC_ALL", "C", 1);

@@ -33,16 +33,16 @@ QByteArray PageResponse()
     QByteArray body = "<html><head><title>Partners</title></head><body>\n";
     for (int i = 0; i < 20; ++i)
         body += "<p><a href=\"http://partner" + QByteArray::number(i) + ".test/\">Partner " + QByteArray::number(i) +
-                "</a></p>\n";
+            "</a></p>\n";
     body += "<a href=\"http://www.my-site.test/\">My site</a></body></html>\n";
     return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+        "\r\nConnection: close\r\n\r\n" + body;
 }
 
 double CpuSeconds(const rusage& usage)
 {
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 struct Figures {
@@ -106,8 +106,8 @@ Figures RunCurl(const std::vector<QByteArray>& urls, int parallel)
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::execlp("curl", "curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--parallel", "--parallel-max", max.c_str(),
-                 "--config", path, static_cast<char*>(nullptr));
+        ::execlp("curl", "curl", "--silent", "--no-progress-meter", "--show-error", "--fail", "--parallel",
+                 "--parallel-max", max.c_str(), "--config", path, static_cast<char*>(nullptr));
         ::_exit(127);
     }
     int status = 0;
@@ -143,8 +143,8 @@ int main()
                     ours.pagesPerSecond(), ours.cpuPerThousand(), ours.failures);
         std::printf("parallel %3d  curl      : %8.0f pages/s  %.3f CPU s/1000 pages  (%d failed)\n", parallel,
                     curl.pagesPerSecond(), curl.cpuPerThousand(), curl.failures);
-        std::printf("parallel %3d  ratio     : %.2fx pages/s, %.2fx CPU per page (target >= 1.5x, <= 1.0x)\n",
-                    parallel, speed, cpu);
+        std::printf("parallel %3d  ratio     : %.2fx pages/s, %.2fx CPU per page (target >= 1.5x, <= 1.0x)\n", parallel,
+                    speed, cpu);
         met = met && speed >= 1.5 && cpu <= 1.0 && ours.failures == 0 && curl.failures == 0;
     }
     std::printf("target %s\n", met ? "met" : "NOT met");

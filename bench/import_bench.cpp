@@ -37,9 +37,9 @@ void WriteSource(const QString& path)
     for (int i = 0; i < UrlCount; ++i) {
         if (rng() % 3 == 0)
             text += rng() % 2 ? "https://" : "HTTP://";
-        text += QByteArray("www.") + words[rng() % 8] + "-" + words[rng() % 8] + QByteArray::number(rng() % 100000)
-            + ".example/" + (rng() % 2 ? "links.html" : "partners/resources.php?page=" + QByteArray::number(rng() % 50))
-            + "\r\n";
+        text += QByteArray("www.") + words[rng() % 8] + "-" + words[rng() % 8] + QByteArray::number(rng() % 100000) +
+            ".example/" + (rng() % 2 ? "links.html" : "partners/resources.php?page=" + QByteArray::number(rng() % 50)) +
+            "\r\n";
     }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())

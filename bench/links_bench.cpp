@@ -27,8 +27,8 @@ constexpr int SiteCount = 20;
 // and without a time of day, a fifth never checked.
 std::vector<LinkRecord> realisticLinks(int n, unsigned seed = 1)
 {
-    static const char* words[] = {"garden", "Travel", "recipes", "photo", "bikes", "Music", "books", "hosting",
-                                  "games", "news", "pets", "cars", "Health", "crafts", "sport", "finance"};
+    static const char* words[] = {"garden", "Travel", "recipes", "photo", "bikes",  "Music",  "books", "hosting",
+                                  "games",  "news",   "pets",    "cars",  "Health", "crafts", "sport", "finance"};
     static const char* first[] = {"Anna", "John", "Maria", "Peter", "Linda", "Tom", "Eva", "Mark", ""};
     static const char* last[] = {"Smith", "Miller", "Brown", "Johnson", "Lee", "Garcia", "Young", ""};
     std::mt19937 rng(seed);
@@ -39,14 +39,15 @@ std::vector<LinkRecord> realisticLinks(int n, unsigned seed = 1)
         link->SiteId = 1 + static_cast<int>(rng() % SiteCount);
         const char* w1 = words[rng() % 16];
         const char* w2 = words[rng() % 16];
-        link->PageUrl = QByteArray("http://www.") + w1 + "-" + w2 + QByteArray::number(rng() % 100000) + ".com/"
-            + (rng() % 2 ? "links.html" : "partners/resources.php?page=" + QByteArray::number(rng() % 50));
+        link->PageUrl = QByteArray("http://www.") + w1 + "-" + w2 + QByteArray::number(rng() % 100000) + ".com/" +
+            (rng() % 2 ? "links.html" : "partners/resources.php?page=" + QByteArray::number(rng() % 50));
         link->FirstName = first[rng() % 9];
         link->LastName = last[rng() % 8];
         link->Email = link->FirstName.isEmpty() ? QByteArray() : link->FirstName.toLower() + "@" + w2 + ".com";
         const QDate day = QDate(2015, 1, 1).addDays(rng() % 3000);
         link->Created = EncodeDateTime(day, rng() % 4 ? QTime(rng() % 24, rng() % 60, rng() % 60) : QTime(0, 0));
-        link->LastCheck = rng() % 5 ? EncodeDateTime(day.addDays(rng() % 300), QTime(rng() % 24, rng() % 60, rng() % 60)) : 0;
+        link->LastCheck =
+            rng() % 5 ? EncodeDateTime(day.addDays(rng() % 300), QTime(rng() % 24, rng() % 60, rng() % 60)) : 0;
         links.push_back(std::move(link));
     }
     return links;
@@ -202,9 +203,8 @@ void BM_StatusChange_Peer(benchmark::State& state)
     for (auto _ : state) {
         const LinkRecord& link = links[rng() % links.size()];
         link->Status = link->Status == lsChecking ? static_cast<LinkStatus>(2 + rng() % 3) : lsChecking;
-        std::stable_sort(links.begin(), links.end(), [](const LinkRecord& a, const LinkRecord& b) {
-            return a->Status < b->Status;
-        });
+        std::stable_sort(links.begin(), links.end(),
+                         [](const LinkRecord& a, const LinkRecord& b) { return a->Status < b->Status; });
     }
 }
 
@@ -259,7 +259,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const std::string name = run.benchmark_name();
-            const double ms = run.GetAdjustedRealTime() * factor(run.time_unit) ;
+            const double ms = run.GetAdjustedRealTime() * factor(run.time_unit);
             m_ms[name] = ms;
             if (run.counters.count("bytes_per_link"))
                 m_bytes[name] = run.counters.at("bytes_per_link");
@@ -269,8 +269,8 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\n%-34s %12s %12s %8s %12s %9s %10s\n", "operation", "10,000", "100,000", "growth",
-                    "peer 100k", "x peer", "target");
+        std::printf("\n%-34s %12s %12s %8s %12s %9s %10s\n", "operation", "10,000", "100,000", "growth", "peer 100k",
+                    "x peer", "target");
         row("LoadLinks", "BM_LoadLinks", "ms", 1, "250 ms");
         row("SaveLinks", "BM_SaveLinks", "ms", 1, "250 ms");
         row("sort by Url", "BM_SortByUrl", "ms", 1, "150 ms");
@@ -286,14 +286,10 @@ private:
     static double factor(benchmark::TimeUnit unit)
     {
         switch (unit) {
-        case benchmark::kNanosecond:
-            return 1e-6;
-        case benchmark::kMicrosecond:
-            return 1e-3;
-        case benchmark::kMillisecond:
-            return 1;
-        default:
-            return 1e3;
+        case benchmark::kNanosecond: return 1e-6;
+        case benchmark::kMicrosecond: return 1e-3;
+        case benchmark::kMillisecond: return 1;
+        default: return 1e3;
         }
     }
 
@@ -302,8 +298,8 @@ private:
         const double a = m_ms[name + "/10000"] * scale;
         const double b = m_ms[name + "/100000"] * scale;
         const double peer = m_ms[name + "_Peer/100000"] * scale;
-        std::printf("%-34s %9.3f %s %9.3f %s %7.2fx %9.3f %s %8.3fx %10s\n", title, a, unit, b, unit, b / a, peer,
-                    unit, b / peer, target);
+        std::printf("%-34s %9.3f %s %9.3f %s %7.2fx %9.3f %s %8.3fx %10s\n", title, a, unit, b, unit, b / a, peer, unit,
+                    b / peer, target);
     }
 
     std::map<std::string, double> m_ms;

@@ -31,8 +31,7 @@ HttpClientConfig ClientConfigFromSettings(const SettingsFile& settings)
 {
     HttpClientConfig config;
     config.followRedirects = true;
-    config.connectTimeoutMs =
-        Milliseconds(settings.read(Keys::ConnectTimeout), Keys::ConnectTimeout.defaultValue);
+    config.connectTimeoutMs = Milliseconds(settings.read(Keys::ConnectTimeout), Keys::ConnectTimeout.defaultValue);
     config.readTimeoutMs = Milliseconds(settings.read(Keys::ReadTimeout), Keys::ReadTimeout.defaultValue);
     config.userAgent = DefaultUserAgent();
     ApplyProxySettings(settings, config);

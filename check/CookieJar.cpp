@@ -42,7 +42,7 @@ bool PathMatches(const QByteArray& requestPath, const QByteArray& cookiePath)
     if (!requestPath.startsWith(cookiePath))
         return false;
     return requestPath.size() == cookiePath.size() || cookiePath.endsWith('/') ||
-           requestPath.at(cookiePath.size()) == '/';
+        requestPath.at(cookiePath.size()) == '/';
 }
 
 }  // namespace
@@ -50,7 +50,8 @@ bool PathMatches(const QByteArray& requestPath, const QByteArray& cookiePath)
 void CookieJar::take(const HttpUrl& url, const ResponseHead& head)
 {
     for (const auto& [name, value] : head.headers) {
-        if (name.compare("Set-cookie", Qt::CaseInsensitive) == 0 || name.compare("Set-cookie2", Qt::CaseInsensitive) == 0)
+        if (name.compare("Set-cookie", Qt::CaseInsensitive) == 0 ||
+            name.compare("Set-cookie2", Qt::CaseInsensitive) == 0)
             take(url, value);
     }
 }

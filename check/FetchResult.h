@@ -7,12 +7,12 @@
 // check can say why it failed.
 enum class FetchError {
     None,
-    InvalidUrl,        // no "://", no host, a bad port, a control character
-    ResolveFailed,     // the host name has no IPv4 address
-    ConnectFailed,     // refused, unreachable, reset while connecting
-    ConnectTimeout,    // not connected within the connect time-out
-    ProxyFailed,       // the proxy refused the tunnel or the proxy setting is unusable
-    TlsFailed,         // handshake, certificate chain or host name
+    InvalidUrl,      // no "://", no host, a bad port, a control character
+    ResolveFailed,   // the host name has no IPv4 address
+    ConnectFailed,   // refused, unreachable, reset while connecting
+    ConnectTimeout,  // not connected within the connect time-out
+    ProxyFailed,     // the proxy refused the tunnel or the proxy setting is unusable
+    TlsFailed,       // handshake, certificate chain or host name
     SendFailed,
     ReadFailed,        // the connection broke with a network error
     ReadTimeout,       // no byte within the read time-out
@@ -25,9 +25,9 @@ enum class FetchError {
 // What a fetch or one of its steps gives: the body, or a failure kind with a short text.
 struct FetchResult {
     FetchError error = FetchError::None;
-    int status = 0;       // the last status code read, 0 when none was; -1 when it was not a number
-    QByteArray body;      // empty on failure
-    QString text;         // short description of the failure, empty on success
+    int status = 0;   // the last status code read, 0 when none was; -1 when it was not a number
+    QByteArray body;  // empty on failure
+    QString text;     // short description of the failure, empty on success
 
     explicit operator bool() const { return error == FetchError::None; }
 

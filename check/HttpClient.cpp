@@ -165,7 +165,7 @@ QByteArray HttpClient::request(const HttpUrl& url, const Route& route, const Coo
 FetchResult HttpClient::exchange(const Route& route, const HttpUrl& url, const CookieJar& cookies, ResponseHead& head)
 {
     bool reused = m_connection && m_connection->route == route && m_connection->reader->reusable() &&
-                  m_connection->stream->idleAndOpen();
+        m_connection->stream->idleAndOpen();
     if (!reused) {
         m_connection.reset();
         if (FetchResult r = open(route); !r)
@@ -183,7 +183,7 @@ FetchResult HttpClient::exchange(const Route& route, const HttpUrl& url, const C
             return r;
         // A kept connection the server dropped meanwhile: try once more on a new one.
         const bool stale = reused && (io.failed() || m_connection->reader->nothingReceived()) &&
-                           r.error != FetchError::Aborted && r.error != FetchError::ReadTimeout;
+            r.error != FetchError::Aborted && r.error != FetchError::ReadTimeout;
         m_connection.reset();
         if (!stale)
             return r;
@@ -209,8 +209,9 @@ FetchResult HttpClient::open(const Route& route)
     }
     if (route.tls) {
         if (!m_tls)
-            m_tls = m_config.extraTrustAnchorPem.isEmpty() ? TlsContext::system(failure)
-                                                           : TlsContext::withAnchor(m_config.extraTrustAnchorPem, failure);
+            m_tls = m_config.extraTrustAnchorPem.isEmpty()
+                ? TlsContext::system(failure)
+                : TlsContext::withAnchor(m_config.extraTrustAnchorPem, failure);
         if (!m_tls)
             return failure;
         const int timeout = m_config.readTimeoutMs > 0 ? m_config.readTimeoutMs : -1;
@@ -227,8 +228,8 @@ FetchResult HttpClient::open(const Route& route)
 
 FetchResult HttpClient::openTunnel(ByteStream& stream, const Route& route)
 {
-    QByteArray text = "CONNECT " + route.tunnel + " HTTP/1.1\r\nHost: " + route.tunnel + "\r\nUser-Agent: " +
-                      m_config.userAgent + "\r\n";
+    QByteArray text = "CONNECT " + route.tunnel + " HTTP/1.1\r\nHost: " + route.tunnel +
+        "\r\nUser-Agent: " + m_config.userAgent + "\r\n";
     if (m_config.proxyBasicAuth)
         text += "Proxy-Authorization: " + proxyAuthorization() + "\r\n";
     text += "\r\n";
@@ -240,8 +241,9 @@ FetchResult HttpClient::openTunnel(ByteStream& stream, const Route& route)
     if (FetchResult r = reader.readHead(head); !r)
         return r;
     if (head.status < 200 || head.status >= 300 || head.cutOff)
-        return FetchResult::failure(FetchError::ProxyFailed, QStringLiteral("proxy refused the tunnel: status %1")
-                                                                 .arg(head.status), head.status);
+        return FetchResult::failure(FetchError::ProxyFailed,
+                                    QStringLiteral("proxy refused the tunnel: status %1").arg(head.status),
+                                    head.status);
     // A 2xx answer to CONNECT has no body, so every byte after it is the page server's.
     if (reader.bufferedBytes() != 0)
         return FetchResult::failure(FetchError::ProxyFailed, QStringLiteral("proxy sent data into the tunnel"));

@@ -13,7 +13,6 @@ UrlResult Invalid(const char* why)
     return result;
 }
 
-
 // The path and query without the fragment; "/" when empty.
 QByteArray DropFragment(QByteArrayView path)
 {
@@ -159,8 +158,7 @@ UrlResult ParseRequestUrl(QByteArrayView text, const HttpUrl* previous)
         bool ok = false;
         const uint port = parsed.portText.toUInt(&ok, 10);
         const bool digitsOnly = !parsed.portText.isEmpty() &&
-                                std::all_of(parsed.portText.begin(), parsed.portText.end(),
-                                            [](char c) { return c >= '0' && c <= '9'; });
+            std::all_of(parsed.portText.begin(), parsed.portText.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (!ok || !digitsOnly || port == 0 || port > 65535)
             return Invalid("port is not a number from 1 to 65535");
         parsed.port = static_cast<quint16>(port);

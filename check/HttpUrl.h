@@ -12,7 +12,7 @@ struct HttpUrl {
     QByteArray host;
     QByteArray portText;  // as written, or the default port's digits
     quint16 port = 80;
-    QByteArray path;      // path and query, beginning with "/"; the fragment is gone
+    QByteArray path;  // path and query, beginning with "/"; the fragment is gone
 
     bool isHttps() const;
     // The Host header's value: the host, with ":" and the port unless the port text is "80".

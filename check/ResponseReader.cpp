@@ -221,13 +221,11 @@ FetchResult ResponseReader::readHead(ResponseHead& head)
     for (;;) {
         do {
             switch (readLine(line, failure, budget)) {
-            case LineEnd::Failed:
-                return failure;
+            case LineEnd::Failed: return failure;
             case LineEnd::Closed:
                 return FetchResult::failure(FetchError::ConnectionClosed,
                                             QStringLiteral("connection closed before the status line"));
-            case LineEnd::Line:
-                break;
+            case LineEnd::Line: break;
             }
         } while (line.isEmpty());  // tolerate blank lines a server left after the previous response
         head.status = ParseStatus(line);
@@ -246,8 +244,8 @@ FetchResult ResponseReader::readHead(ResponseHead& head)
             const qsizetype colon = line.indexOf(':');
             if (colon <= 0)
                 continue;
-            head.headers.append({TrimBlanks(QByteArrayView(line).first(colon)),
-                                 TrimBlanks(QByteArrayView(line).sliced(colon + 1))});
+            head.headers.append(
+                {TrimBlanks(QByteArrayView(line).first(colon)), TrimBlanks(QByteArrayView(line).sliced(colon + 1))});
         }
         if (head.status != 100)
             return {};
@@ -304,7 +302,8 @@ FetchResult ResponseReader::readChunked(QByteArray* body)
     QByteArray line;
     FetchResult failure;
     const auto closed = [] {
-        return FetchResult::failure(FetchError::ConnectionClosed, QStringLiteral("connection closed inside a chunked body"));
+        return FetchResult::failure(FetchError::ConnectionClosed,
+                                    QStringLiteral("connection closed inside a chunked body"));
     };
     for (;;) {
         qsizetype budget = std::numeric_limits<qsizetype>::max();

@@ -14,7 +14,7 @@
 struct ResponseHead {
     int status = -1;  // the second blank-separated word of the status line; -1 when missing or not a number
     QList<std::pair<QByteArray, QByteArray>> headers;  // names as sent, values trimmed of blanks
-    bool cutOff = false;  // the server closed the connection inside the header section
+    bool cutOff = false;                               // the server closed the connection inside the header section
 
     // The first header of that name (compared without regard to case), or an empty text.
     QByteArray value(QByteArrayView name) const;

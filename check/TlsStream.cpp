@@ -153,9 +153,9 @@ std::unique_ptr<TlsStream> TlsStream::handshake(std::unique_ptr<ByteStream> inne
         if (stream->m_innerFailure.failed()) {
             failure = FetchResult::failure(stream->m_innerFailure.error, stream->m_innerFailure.text);
         } else if (verify != X509_V_OK) {
-            failure = FetchResult::failure(FetchError::TlsFailed,
-                                           QStringLiteral("certificate: %1")
-                                               .arg(QString::fromLatin1(X509_verify_cert_error_string(verify))));
+            failure = FetchResult::failure(
+                FetchError::TlsFailed,
+                QStringLiteral("certificate: %1").arg(QString::fromLatin1(X509_verify_cert_error_string(verify))));
         } else {
             failure = FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("TLS handshake failed"));
         }

@@ -89,15 +89,11 @@ Options ParseArguments(int argc, char** argv)
 const char* VerdictName(LinkStatus status)
 {
     switch (status) {
-    case lsFound:
-        return "found";
-    case lsNotFound:
-        return "not-found";
-    case lsConnectionError:
-        return "connection-error";
+    case lsFound: return "found";
+    case lsNotFound: return "not-found";
+    case lsConnectionError: return "connection-error";
     case lsUnchecked:
-    case lsChecking:
-        break;
+    case lsChecking: break;
     }
     return "unchecked";
 }
@@ -112,7 +108,7 @@ public:
         if (!m_enabled)
             return;
         const int checked = m_links.CountVisibleWithStatus(lsFound) + m_links.CountVisibleWithStatus(lsNotFound) +
-                            m_links.CountVisibleWithStatus(lsConnectionError);
+            m_links.CountVisibleWithStatus(lsConnectionError);
         if (checked == m_shown)
             return;
         m_shown = checked;
@@ -140,7 +136,7 @@ int Report(const LinkList& links, const WebsiteTree& websites)
             return;
         allFound = allFound && link.Status == lsFound;
         out += QByteArray(VerdictName(link.Status)) + '\t' + websites.WebsiteNameById(link.SiteId) + '\t' +
-               link.PageUrl + '\n';
+            link.PageUrl + '\n';
     });
     const std::array<QString, 4> texts = links.StatusBarTexts();
     out += (texts[0] + u',' + texts[1] + u',' + texts[2] + u',' + texts[3]).toLatin1() + '\n';

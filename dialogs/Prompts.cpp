@@ -10,13 +10,10 @@ Prompts* g_installed = nullptr;
 QString TitleOf(Prompts::Kind kind)
 {
     switch (kind) {
-    case Prompts::Kind::Warning:
-        return QStringLiteral("Warning");
-    case Prompts::Kind::Information:
-        return QStringLiteral("Information");
+    case Prompts::Kind::Warning: return QStringLiteral("Warning");
+    case Prompts::Kind::Information: return QStringLiteral("Information");
     case Prompts::Kind::Error:
-    case Prompts::Kind::Plain:
-        break;
+    case Prompts::Kind::Plain: break;
     }
     return QApplication::applicationName();
 }
@@ -24,14 +21,10 @@ QString TitleOf(Prompts::Kind kind)
 QMessageBox::Icon IconOf(Prompts::Kind kind)
 {
     switch (kind) {
-    case Prompts::Kind::Warning:
-        return QMessageBox::Warning;
-    case Prompts::Kind::Information:
-        return QMessageBox::Information;
-    case Prompts::Kind::Error:
-        return QMessageBox::Critical;
-    case Prompts::Kind::Plain:
-        break;
+    case Prompts::Kind::Warning: return QMessageBox::Warning;
+    case Prompts::Kind::Information: return QMessageBox::Information;
+    case Prompts::Kind::Error: return QMessageBox::Critical;
+    case Prompts::Kind::Plain: break;
     }
     return QMessageBox::NoIcon;
 }
@@ -47,8 +40,7 @@ void DesktopPrompts::show(QWidget* parent, Kind kind, const QString& text)
 
 bool DesktopPrompts::confirm(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);

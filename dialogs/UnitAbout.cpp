@@ -80,7 +80,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     m_label6->setObjectName(QStringLiteral("Label6"));
     m_label5 = new LinkLabel(QLatin1StringView(ProductSite), inner);
     m_label5->setObjectName(QStringLiteral("Label5"));
-    for (QLabel* label : {m_labelProduct, m_labelVersion, static_cast<QLabel*>(m_label6), static_cast<QLabel*>(m_label5)})
+    for (QLabel* label :
+         {m_labelProduct, m_labelVersion, static_cast<QLabel*>(m_label6), static_cast<QLabel*>(m_label5)})
         label->setTextFormat(Qt::PlainText);
 
     auto* panel = new QVBoxLayout(inner);

@@ -50,6 +50,6 @@ private:
 };
 
 // The addresses the about box and the Help menu open.
-QString HomePageAddress();   // the home page, marked as visited from the program
-QString ContactAddress();    // the contact page, likewise
+QString HomePageAddress();  // the home page, marked as visited from the program
+QString ContactAddress();   // the contact page, likewise
 QString SupportMailAddress();

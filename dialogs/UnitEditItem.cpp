@@ -104,7 +104,8 @@ TfrmEditItem::TfrmEditItem(const WebsiteTree& websites, QWidget* parent)
     generalGrid->addWidget(siteLabel, 0, 0);
     generalGrid->addWidget(m_cbMySite, 0, 1);
     generalGrid->setColumnStretch(1, 1);
-    auto* addressLabel = new QLabel(QStringLiteral("Monitor Url: (e.g. http://www.partner.example/links.html)"), general);
+    auto* addressLabel =
+        new QLabel(QStringLiteral("Monitor Url: (e.g. http://www.partner.example/links.html)"), general);
     addressLabel->setBuddy(m_editAddress);
     generalGrid->addWidget(addressLabel, 1, 0, 1, 2);
     generalGrid->addWidget(m_editAddress, 2, 0, 1, 2);

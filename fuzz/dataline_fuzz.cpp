@@ -28,8 +28,8 @@ const LocaleFormats& formatsFor(std::uint8_t pick)
 
 bool sameLink(const rMonitorInfo& a, const rMonitorInfo& b)
 {
-    return a.SiteId == b.SiteId && a.PageUrl == b.PageUrl && a.FirstName == b.FirstName
-        && a.LastName == b.LastName && a.Email == b.Email && a.Created == b.Created && a.LastCheck == b.LastCheck;
+    return a.SiteId == b.SiteId && a.PageUrl == b.PageUrl && a.FirstName == b.FirstName && a.LastName == b.LastName &&
+        a.Email == b.Email && a.Created == b.Created && a.LastCheck == b.LastCheck;
 }
 
 }  // namespace

@@ -107,8 +107,7 @@ QByteArray NormalizeUrl(QByteArrayView line)
     return url;
 }
 
-TfrmImport::TfrmImport(QWidget* parent, const WebsiteTree& websites, LinkList& links)
-    : QDialog(parent), m_links(links)
+TfrmImport::TfrmImport(QWidget* parent, const WebsiteTree& websites, LinkList& links) : QDialog(parent), m_links(links)
 {
     setWindowTitle(QStringLiteral("Import inbound links wizard"));
     setModal(true);
@@ -265,7 +264,8 @@ QWidget* TfrmImport::buildFourthStep()
     form->addRow(WrappedLabel(QStringLiteral("Import from: "), group), m_importFrom);
     form->addRow(WrappedLabel(QStringLiteral("Import to website: "), group), m_importTo);
 
-    auto* text = WrappedLabel(QStringLiteral("Please click 'Finish' button if the information above is correct."), page);
+    auto* text =
+        WrappedLabel(QStringLiteral("Please click 'Finish' button if the information above is correct."), page);
     m_progressBar = new QProgressBar(page);
     m_progressBar->setTextVisible(false);
     m_progressBar->hide();
@@ -310,9 +310,7 @@ void TfrmImport::BtnNextClick()
         return;
     try {
         switch (m_pages->currentIndex()) {
-        case FirstStep:
-            m_pages->setCurrentIndex(SecondStep);
-            break;
+        case FirstStep: m_pages->setCurrentIndex(SecondStep); break;
         case SecondStep:
             if (BlankText(m_editSelectFile->text())) {
                 m_button3->setFocus();
@@ -349,14 +347,9 @@ void TfrmImport::BtnBackClick()
         m_pages->setCurrentIndex(FirstStep);
         m_btnBack->setEnabled(false);
         break;
-    case ThirdStep:
-        m_pages->setCurrentIndex(SecondStep);
-        break;
-    case FourthStep:
-        m_pages->setCurrentIndex(ThirdStep);
-        break;
-    default:
-        break;
+    case ThirdStep: m_pages->setCurrentIndex(SecondStep); break;
+    case FourthStep: m_pages->setCurrentIndex(ThirdStep); break;
+    default: break;
     }
     m_btnNext->setText(QStringLiteral("Next >"));
 }

@@ -5,7 +5,7 @@
 namespace {
 // Empty when none is installed. Read and written on the UI thread only.
 QString g_installed;
-}
+}  // namespace
 
 QString AppDir()
 {

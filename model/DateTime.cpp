@@ -171,12 +171,12 @@ LocaleFormats LocaleFormats::fromLocale(const QLocale& locale)
     // A format that still does not read back what it wrote would corrupt every date in the data
     // files; such a locale gets an unambiguous one instead.
     const QTime noon(12, 0, 0);
-    if (!roundTrips(formats, QDate(1899, 12, 30), noon) || !roundTrips(formats, QDate(2099, 12, 31), noon)
-        || !roundTrips(formats, QDate(1900, 1, 1), noon))
+    if (!roundTrips(formats, QDate(1899, 12, 30), noon) || !roundTrips(formats, QDate(2099, 12, 31), noon) ||
+        !roundTrips(formats, QDate(1900, 1, 1), noon))
         formats.shortDate = QStringLiteral("yyyy-MM-dd");
     const QDate day(2000, 1, 2);
-    if (!roundTrips(formats, day, QTime(14, 5, 9)) || !roundTrips(formats, day, QTime(1, 2, 3))
-        || !roundTrips(formats, day, QTime(12, 0, 1)) || !roundTrips(formats, day, QTime(0, 0, 1)))
+    if (!roundTrips(formats, day, QTime(14, 5, 9)) || !roundTrips(formats, day, QTime(1, 2, 3)) ||
+        !roundTrips(formats, day, QTime(12, 0, 1)) || !roundTrips(formats, day, QTime(0, 0, 1)))
         formats.longTime = QStringLiteral("HH:mm:ss");
     return formats;
 }

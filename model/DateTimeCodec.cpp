@@ -85,8 +85,7 @@ bool hasAmPm(const std::vector<Field>& fields)
     return false;
 }
 
-constexpr char MonthNames[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr char MonthNames[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 void appendNumber(QByteArray& out, int value, int width)
 {
@@ -206,8 +205,8 @@ bool DateTimeCodec::compile()
     return true;
 }
 
-void DateTimeCodec::write(QByteArray& out, const std::vector<Field>& fields, int year, int month, int day,
-                          int hour, int minute, int second) const
+void DateTimeCodec::write(QByteArray& out, const std::vector<Field>& fields, int year, int month, int day, int hour,
+                          int minute, int second) const
 {
     const bool twelve = hasAmPm(fields);
     for (const Field& f : fields) {
@@ -234,9 +233,7 @@ void DateTimeCodec::write(QByteArray& out, const std::vector<Field>& fields, int
         case Field::Hour24: appendNumber(out, hour, f.width); break;
         case Field::Minute: appendNumber(out, minute, f.width); break;
         case Field::Second: appendNumber(out, second, f.width); break;
-        case Field::AmPm:
-            out.append(hour < 12 ? (f.width ? "AM" : "am") : (f.width ? "PM" : "pm"));
-            break;
+        case Field::AmPm: out.append(hour < 12 ? (f.width ? "AM" : "am") : (f.width ? "PM" : "pm")); break;
         }
     }
 }

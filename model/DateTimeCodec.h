@@ -37,8 +37,8 @@ public:
 
 private:
     bool compile();
-    void write(QByteArray& out, const std::vector<Field>& fields, int year, int month, int day, int hour,
-               int minute, int second) const;
+    void write(QByteArray& out, const std::vector<Field>& fields, int year, int month, int day, int hour, int minute,
+               int second) const;
     std::optional<double> read(QByteArrayView text) const;
 
     LocaleFormats m_formats;

@@ -87,8 +87,8 @@ void FileReplacer::stage(const QString& path, QByteArrayView contents)
 
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        staged.temporary = dir + '/' + '.' + name + '.'
-            + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+        staged.temporary =
+            dir + '/' + '.' + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
         fd = ::open(staged.temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                     replacing ? (old.st_mode & 07777) : 0666);
         if (fd < 0 && errno != EEXIST)

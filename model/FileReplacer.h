@@ -31,8 +31,8 @@ public:
 
 private:
     struct Staged {
-        QString path;        // as the caller named it, for messages
-        QByteArray target;   // where the rename goes, symbolic links resolved
+        QString path;       // as the caller named it, for messages
+        QByteArray target;  // where the rename goes, symbolic links resolved
         QByteArray temporary;
     };
     std::vector<Staged> m_staged;

@@ -17,7 +17,7 @@ enum class Kind { Other, Section, Entry };
 
 struct Parsed {
     Kind kind = Kind::Other;
-    QByteArrayView name;     // section name or key
+    QByteArrayView name;        // section name or key
     qsizetype afterEquals = 0;  // entries: offset of the first byte after "="
     qsizetype valueAt = 0;      // entries: the same, past the blanks that follow "="
 };
@@ -99,8 +99,7 @@ struct Location {
     Parsed parsed;
 };
 
-Location locate(QByteArrayView contents, const std::vector<Line>& lines, QByteArrayView section,
-                QByteArrayView key)
+Location locate(QByteArrayView contents, const std::vector<Line>& lines, QByteArrayView section, QByteArrayView key)
 {
     Location found;
     bool inSection = false;

@@ -43,58 +43,38 @@ std::int64_t MillisecondKey(double days)
 int VSTItemCompareNodes(const rMonitorInfo& a, const rMonitorInfo& b, int column)
 {
     switch (column) {
-    case ColResult:
-        return a.Status < b.Status ? -1 : (a.Status > b.Status ? 1 : 0);
-    case ColUrl:
-        return CompareFolded(a.PageUrl, b.PageUrl);
-    case ColFirstName:
-        return CompareFolded(a.FirstName, b.FirstName);
-    case ColLastName:
-        return CompareFolded(a.LastName, b.LastName);
-    case ColEmail:
-        return CompareFolded(a.Email, b.Email);
-    case ColCreated:
-        return compareDateTimes(a.Created, b.Created);
-    case ColLastCheck:
-        return compareDateTimes(a.LastCheck, b.LastCheck);
-    default:
-        return 0;
+    case ColResult: return a.Status < b.Status ? -1 : (a.Status > b.Status ? 1 : 0);
+    case ColUrl: return CompareFolded(a.PageUrl, b.PageUrl);
+    case ColFirstName: return CompareFolded(a.FirstName, b.FirstName);
+    case ColLastName: return CompareFolded(a.LastName, b.LastName);
+    case ColEmail: return CompareFolded(a.Email, b.Email);
+    case ColCreated: return compareDateTimes(a.Created, b.Created);
+    case ColLastCheck: return compareDateTimes(a.LastCheck, b.LastCheck);
+    default: return 0;
     }
 }
 
 const QByteArray* SortText(const rMonitorInfo& link, int column)
 {
     switch (column) {
-    case ColUrl:
-        return &link.PageUrl;
-    case ColFirstName:
-        return &link.FirstName;
-    case ColLastName:
-        return &link.LastName;
-    case ColEmail:
-        return &link.Email;
-    default:
-        return nullptr;
+    case ColUrl: return &link.PageUrl;
+    case ColFirstName: return &link.FirstName;
+    case ColLastName: return &link.LastName;
+    case ColEmail: return &link.Email;
+    default: return nullptr;
     }
 }
 
 QByteArray VSTItemGetText(const rMonitorInfo& link, int column, const DateTimeCodec& dates)
 {
     switch (column) {
-    case ColUrl:
-        return link.PageUrl;
-    case ColFirstName:
-        return link.FirstName;
-    case ColLastName:
-        return link.LastName;
-    case ColEmail:
-        return link.Email;
-    case ColCreated:
-        return dates.toText(link.Created);
-    case ColLastCheck:
-        return link.LastCheck == 0 ? QByteArray() : dates.toText(link.LastCheck);
-    default:
-        return {};
+    case ColUrl: return link.PageUrl;
+    case ColFirstName: return link.FirstName;
+    case ColLastName: return link.LastName;
+    case ColEmail: return link.Email;
+    case ColCreated: return dates.toText(link.Created);
+    case ColLastCheck: return link.LastCheck == 0 ? QByteArray() : dates.toText(link.LastCheck);
+    default: return {};
     }
 }
 
@@ -103,16 +83,11 @@ int VSTItemGetImageIndex(const rMonitorInfo& link, int column)
     if (column != ColResult)
         return -1;
     switch (link.Status) {
-    case lsChecking:
-        return 0;
-    case lsConnectionError:
-        return 1;
-    case lsFound:
-        return 2;
-    case lsNotFound:
-        return 3;
-    default:
-        return -1;
+    case lsChecking: return 0;
+    case lsConnectionError: return 1;
+    case lsFound: return 2;
+    case lsNotFound: return 3;
+    default: return -1;
     }
 }
 
@@ -121,16 +96,11 @@ QString VSTItemGetHint(const rMonitorInfo& link, int column)
     if (column != ColResult)
         return {};
     switch (link.Status) {
-    case lsChecking:
-        return QStringLiteral("Checking...");
-    case lsFound:
-        return QStringLiteral("Inbound links found");
-    case lsNotFound:
-        return QStringLiteral("Inbound links not Found");
-    case lsConnectionError:
-        return QStringLiteral("Connection Error");
-    default:
-        return {};
+    case lsChecking: return QStringLiteral("Checking...");
+    case lsFound: return QStringLiteral("Inbound links found");
+    case lsNotFound: return QStringLiteral("Inbound links not Found");
+    case lsConnectionError: return QStringLiteral("Connection Error");
+    default: return {};
     }
 }
 

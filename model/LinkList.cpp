@@ -433,8 +433,9 @@ void LinkList::sortAll()
         if (m_sortColumn == ColResult)
             item.high = r.Status;
         else if (m_sortColumn == ColCreated || m_sortColumn == ColLastCheck)
-            item.high = static_cast<std::uint64_t>(MillisecondKey(m_sortColumn == ColCreated ? r.Created : r.LastCheck))
-                ^ (std::uint64_t(1) << 63);  // signed order as unsigned
+            item.high =
+                static_cast<std::uint64_t>(MillisecondKey(m_sortColumn == ColCreated ? r.Created : r.LastCheck)) ^
+                (std::uint64_t(1) << 63);  // signed order as unsigned
         items.push_back(item);
     }
     if (items.front().text) {
@@ -450,9 +451,11 @@ void LinkList::sortAll()
         return a.text ? CompareFolded(*a.text, *b.text) : 0;
     };
     if (m_direction == Direction::Ascending)
-        std::stable_sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) { return compare(a, b) < 0; });
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const SortItem& a, const SortItem& b) { return compare(a, b) < 0; });
     else
-        std::stable_sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) { return compare(a, b) > 0; });
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const SortItem& a, const SortItem& b) { return compare(a, b) > 0; });
     for (std::size_t i = 0; i < items.size(); ++i)
         order[i] = items[i].node;
     rebuild(order);
@@ -483,7 +486,8 @@ void LinkList::sortDirty(std::vector<Index>& dirty)
     const std::uint32_t oldVisible = announceMove ? visibleRankOf(only) : 0;
     bool announceLayout = false;
     if (!single && announcing()) {
-        announceLayout = std::any_of(items.begin(), items.end(), [this](const Item& i) { return m_nodes[i.x].visible; });
+        announceLayout =
+            std::any_of(items.begin(), items.end(), [this](const Item& i) { return m_nodes[i.x].visible; });
         if (announceLayout)
             m_observer->beginLayoutChange();
     }

@@ -30,17 +30,10 @@ QByteArray BuildSiteBody(std::int32_t siteId, QByteArrayView bodyTemplate, const
             return;
         ++total;
         switch (link.Status) {
-        case lsFound:
-            ++found;
-            break;
-        case lsNotFound:
-            ++notFound;
-            break;
-        case lsConnectionError:
-            ++failed;
-            break;
-        default:
-            break;
+        case lsFound: ++found; break;
+        case lsNotFound: ++notFound; break;
+        case lsConnectionError: ++failed; break;
+        default: break;
         }
     });
     if (total == 0)

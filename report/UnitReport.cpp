@@ -116,9 +116,10 @@ void TfrmReport::BtnGenerateClick()
     }
     const QByteArray report = AssembleReport(title, body, bottom);
 
-    const QString path = fileDialogs().saveFileName(
-        this, {QStringLiteral("Save report as html file"), QStringLiteral("Html file (*.htm)"), QStringLiteral("htm"),
-               QString()});
+    const QString path =
+        fileDialogs().saveFileName(this,
+                                   {QStringLiteral("Save report as html file"), QStringLiteral("Html file (*.htm)"),
+                                    QStringLiteral("htm"), QString()});
     if (path.isEmpty())
         return;
     ReplaceFileContents(path, report);

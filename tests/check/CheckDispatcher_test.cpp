@@ -1,6 +1,6 @@
+#include "model/LinkListObserver.h"
 #include "support/CheckFixture.h"
 #include "support/ScriptedServer.h"
-#include "model/LinkListObserver.h"
 
 #include <gtest/gtest.h>
 
@@ -124,13 +124,16 @@ TEST_F(Walks, ASecondCheckDuringAWaitSkipsTheRowsBeingChecked)
         rows.push_back(addHeldPage());
     setThreadCount(3);
     bool innerDone = false;
-    onceWhen([&] { return checking({rows[0], rows[1], rows[2]}); },
-             [&] {
-                 // A larger limit saved meanwhile applies to the waiting walk at once.
-                 setThreadCount(10);
-                 m_dispatcher->StartAll();
-                 innerDone = true;
-             });
+    onceWhen(
+        [&] {
+            return checking({rows[0], rows[1], rows[2]});
+        },
+        [&] {
+            // A larger limit saved meanwhile applies to the waiting walk at once.
+            setThreadCount(10);
+            m_dispatcher->StartAll();
+            innerDone = true;
+        });
     m_dispatcher->StartAll();
     EXPECT_TRUE(innerDone);
     // The outer walk went on to row 3, which the inner one had started: skipped, not started twice.
@@ -225,8 +228,7 @@ TEST_P(DeletedDuringAWait, TheWalkGoesOnWithTheRowThatFollowed)
 INSTANTIATE_TEST_SUITE_P(Checking, DeletedDuringAWait,
                          ::testing::Values(Deletion{{1}, {1, 0, 1, 1, 1}},
                                            // The row that followed went too: on from where they were.
-                                           Deletion{{1, 2}, {1, 0, 0, 1, 1}},
-                                           Deletion{{1, 2, 3, 4}, {1, 0, 0, 0, 0}}));
+                                           Deletion{{1, 2}, {1, 0, 0, 1, 1}}, Deletion{{1, 2, 3, 4}, {1, 0, 0, 0, 0}}));
 
 TEST_F(Walks, DeletingARowWhileItIsCheckedLeavesItsRecordAndTheViewAlone)
 {

@@ -75,8 +75,7 @@ TEST(CheckShutdown, ExitWithinASecondWhileChecksHang)
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(SilentUrlVariable), QString::fromLatin1(silent.url("/never")));
-    environment.insert(QString::fromLatin1(StuckUrlVariable),
-                       QStringLiteral("http://127.0.0.1:%1/").arg(stuck.port()));
+    environment.insert(QString::fromLatin1(StuckUrlVariable), QStringLiteral("http://127.0.0.1:%1/").arg(stuck.port()));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(),

@@ -35,8 +35,9 @@ TEST(HttpClient, DirectRequestCarriesExactlyTheseHeaders)
     ASSERT_TRUE(result) << result.text.toStdString();
     EXPECT_EQ(result.body, "<a href=\"http://my.site.test/\">me</a>");
     ASSERT_EQ(server.requests().size(), 1);
-    EXPECT_EQ(server.requests()[0], "GET /dir/page.php?a=1&b=%20 HTTP/1.1\r\nHost: " + server.authority() +
-                                        "\r\nAccept: text/html, */*\r\n" + UserAgentLine + "\r\n");
+    EXPECT_EQ(server.requests()[0],
+              "GET /dir/page.php?a=1&b=%20 HTTP/1.1\r\nHost: " + server.authority() + "\r\nAccept: text/html, */*\r\n" +
+                  UserAgentLine + "\r\n");
 }
 
 TEST(HttpClient, ProxyGetsTheAbsoluteTargetWithThePortAndEmptyCredentials)
@@ -51,7 +52,8 @@ TEST(HttpClient, ProxyGetsTheAbsoluteTargetWithThePortAndEmptyCredentials)
     ASSERT_TRUE(Get("http://www.partner.test/links.html", config));
     ASSERT_TRUE(Get("http://www.partner.test:80/links.html", config));
     const QByteArray expected = "GET http://www.partner.test:80/links.html HTTP/1.1\r\nHost: www.partner.test\r\n"
-                                "Accept: text/html, */*\r\n" + UserAgentLine + "Proxy-Authorization: Basic Og==\r\n\r\n";
+                                "Accept: text/html, */*\r\n" +
+        UserAgentLine + "Proxy-Authorization: Basic Og==\r\n\r\n";
     EXPECT_EQ(proxy.requests(), QList<QByteArray>({expected, expected}));
 }
 
@@ -139,8 +141,9 @@ TEST(HttpClient, StatusDecidesBetweenBodyAndFailure)
     ScriptedServer server;
     server.answer("HTTP/1.1 204 No Content\r\n\r\n");
     server.answer(Ok("created", {}).replace("200 OK", "201 Created"));
-    for (const char* status : {"304 Not Modified", "401 Unauthorized", "404 Not Found", "407 Proxy Authentication Required",
-                               "500 Internal Server Error", "101 Switching Protocols", "abc"})
+    for (const char* status :
+         {"304 Not Modified", "401 Unauthorized", "404 Not Found", "407 Proxy Authentication Required",
+          "500 Internal Server Error", "101 Switching Protocols", "abc"})
         server.answer("HTTP/1.1 " + QByteArray(status) + "\r\nContent-Length: 4\r\n\r\nbody");
     const FetchResult empty = Get(server.url("/"));
     ASSERT_TRUE(empty);
@@ -158,9 +161,10 @@ TEST(HttpClient, CookiesLiveForOneFetchOnly)
 {
     ScriptedServer server;
     ServerScript script;
-    script.readRequest().send(Redirect("/second", "Set-Cookie: session=abc; Path=/\r\nSet-cookie2: b=2\r\n"
-                                                  "Set-Cookie: other=1; Domain=elsewhere.test\r\n"
-                                                  "Set-Cookie: evil=x\ry; Path=/\r\n"));
+    script.readRequest().send(Redirect("/second",
+                                       "Set-Cookie: session=abc; Path=/\r\nSet-cookie2: b=2\r\n"
+                                       "Set-Cookie: other=1; Domain=elsewhere.test\r\n"
+                                       "Set-Cookie: evil=x\ry; Path=/\r\n"));
     script.readRequest().send(Ok("done"));
     server.add(script);
     server.answer(Ok("again"));

@@ -55,8 +55,7 @@ TEST(HttpUrl, DefaultPortsFollowTheSchemeOrThePreviousRequest)
 TEST(HttpUrl, ProxyTargetAlwaysWritesThePort)
 {
     EXPECT_EQ(Parse("http://www.partner.test/links.html").absoluteTarget(), "http://www.partner.test:80/links.html");
-    EXPECT_EQ(Parse("http://www.partner.test:80/links.html").absoluteTarget(),
-              "http://www.partner.test:80/links.html");
+    EXPECT_EQ(Parse("http://www.partner.test:80/links.html").absoluteTarget(), "http://www.partner.test:80/links.html");
     EXPECT_EQ(Parse("http://www.partner.test:80/").hostHeader(), "www.partner.test");
 }
 

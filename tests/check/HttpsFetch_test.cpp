@@ -121,9 +121,10 @@ TEST_F(HttpsFetch, ProxyTunnelCarriesTheCredentialsAndTlsRunsInside)
     EXPECT_EQ(result.body, "tunnelled");
     const QList<QByteArray> requests = proxy.requests();
     ASSERT_EQ(requests.size(), 2);
-    EXPECT_EQ(requests[0], "CONNECT 127.0.0.1:443 HTTP/1.1\r\nHost: 127.0.0.1:443\r\n"
-                           "User-Agent: Quorvane/3.1 (+https://quorvane.example/)\r\n"
-                           "Proxy-Authorization: Basic Og==\r\n\r\n");
+    EXPECT_EQ(requests[0],
+              "CONNECT 127.0.0.1:443 HTTP/1.1\r\nHost: 127.0.0.1:443\r\n"
+              "User-Agent: Quorvane/3.1 (+https://quorvane.example/)\r\n"
+              "Proxy-Authorization: Basic Og==\r\n\r\n");
     EXPECT_TRUE(requests[1].startsWith("GET /links.html HTTP/1.1\r\nHost: 127.0.0.1:443\r\n"));
     EXPECT_FALSE(requests[1].contains("Proxy-Authorization"));
 }

@@ -54,8 +54,9 @@ protected:
             m_servers.push_back(std::move(server));
         }
         write("Items.txt", items);
-        write("MySites.txt", WebsiteToLine({"My site", mySite, 1}) + "\r\n" +
-                                 WebsiteToLine({"Other  Site", "www.other.test", 2}) + "\r\n");
+        write("MySites.txt",
+              WebsiteToLine({"My site", mySite, 1}) + "\r\n" + WebsiteToLine({"Other  Site", "www.other.test", 2}) +
+                  "\r\n");
         write("config.ini", "[Common]\r\nThreadCount=2\r\n");
     }
 
@@ -111,12 +112,11 @@ TEST_F(QuorvaneCheck, ChecksEveryLinkAndReportsInListOrder)
     const auto before = snapshot();
     const Outcome result = run({QStringLiteral("--appdir"), m_dir.path()});
     EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
-    EXPECT_EQ(result.out, "found\tMy site\t" + m_urls[0] + "\n" +
-                              "not-found\tMy site\t" + m_urls[1] + "\n" +
-                              "found\tOther  Site\t" + m_urls[2] + "\n" +
-                              "connection-error\tMy site\t" + m_urls[3] + "\n" +
-                              "found\tMy site\t" + m_urls[4] + "\n" +
-                              " 5 inbound link(s), 3 found, 1 not found, 1 connection error\n");
+    EXPECT_EQ(result.out,
+              "found\tMy site\t" + m_urls[0] + "\n" + "not-found\tMy site\t" + m_urls[1] + "\n" +
+                  "found\tOther  Site\t" + m_urls[2] + "\n" + "connection-error\tMy site\t" + m_urls[3] + "\n" +
+                  "found\tMy site\t" + m_urls[4] + "\n" +
+                  " 5 inbound link(s), 3 found, 1 not found, 1 connection error\n");
     // Not a terminal: no progress line.
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(snapshot(), before);
@@ -125,11 +125,12 @@ TEST_F(QuorvaneCheck, ChecksEveryLinkAndReportsInListOrder)
 TEST_F(QuorvaneCheck, OneWebsiteByNameWhoseLinksAreAllFound)
 {
     serveAgain();
-    const Outcome result = run({QStringLiteral("--site"), QStringLiteral(" other  site "), QStringLiteral("--appdir"),
-                            m_dir.path()});
+    const Outcome result =
+        run({QStringLiteral("--site"), QStringLiteral(" other  site "), QStringLiteral("--appdir"), m_dir.path()});
     EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(result.out, "found\tOther  Site\t" + m_urls[2] + "\n" +
-                              " 1 inbound link(s), 1 found, 0 not found, 0 connection error\n");
+    EXPECT_EQ(result.out,
+              "found\tOther  Site\t" + m_urls[2] + "\n" +
+                  " 1 inbound link(s), 1 found, 0 not found, 0 connection error\n");
     EXPECT_EQ(m_servers[0]->connections(), 0);
 }
 

@@ -164,7 +164,8 @@ TEST(ResponseReader, HeaderSectionIsBounded)
 
 TEST(ResponseReader, NetworkErrorInsideABodyReadToTheCloseFails)
 {
-    EXPECT_EQ(ReadResponse("HTTP/1.1 200 OK\r\n\r\nsome", 0, FetchError::ReadFailed).body.error, FetchError::ReadFailed);
+    EXPECT_EQ(ReadResponse("HTTP/1.1 200 OK\r\n\r\nsome", 0, FetchError::ReadFailed).body.error,
+              FetchError::ReadFailed);
 }
 
 // Hands out the same byte for ever, as a page that never ends.
@@ -195,9 +196,10 @@ private:
 
 TEST(ResponseReader, BodyStopsAt64MiB)
 {
-    for (const QByteArray& head : {QByteArray("HTTP/1.1 200 OK\r\n\r\n"),
-                                  QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\n"),
-                                  QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7FFFFFFFFFFFFFFFFFFF\r\n")}) {
+    for (const QByteArray& head :
+         {QByteArray("HTTP/1.1 200 OK\r\n\r\n"),
+          QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999\r\n\r\n"),
+          QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7FFFFFFFFFFFFFFFFFFF\r\n")}) {
         EndlessStream stream(head);
         ResponseReader reader(stream, 0);
         ResponseHead response;
@@ -221,7 +223,8 @@ TEST(ResponseReader, DrainPastItsDeadlineEndsWithoutFailure)
 
 TEST(ResponseReader, ConsecutiveResponsesOnOneConnection)
 {
-    MemoryStream stream("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\naHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb", 3);
+    MemoryStream stream("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\naHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb",
+                        3);
     ResponseReader reader(stream, 0);
     ResponseHead head;
     QByteArray first;

@@ -83,11 +83,20 @@ TEST_F(Verdicts, EveryOutcomeIsStoredWithTheTimeOfTheCheck)
     checkAll();
 
     const std::vector<std::pair<LinkRecord, LinkStatus>> expected = {
-        {otherCase, lsFound},          {shorterPart, lsNotFound},      {highBytes, lsFound},
-        {highBytesFolded, lsNotFound}, {afterNul, lsFound},            {noContent, lsNotFound},
-        {emptyBody, lsNotFound},       {emptySiteUrl, lsNotFound},     {notFound404, lsConnectionError},
-        {serverError, lsConnectionError}, {unreachable, lsConnectionError}, {badAddress, lsConnectionError},
-        {badCertificate, lsConnectionError}, {orphan, lsNotFound},
+        {otherCase, lsFound},
+        {shorterPart, lsNotFound},
+        {highBytes, lsFound},
+        {highBytesFolded, lsNotFound},
+        {afterNul, lsFound},
+        {noContent, lsNotFound},
+        {emptyBody, lsNotFound},
+        {emptySiteUrl, lsNotFound},
+        {notFound404, lsConnectionError},
+        {serverError, lsConnectionError},
+        {unreachable, lsConnectionError},
+        {badAddress, lsConnectionError},
+        {badCertificate, lsConnectionError},
+        {orphan, lsNotFound},
     };
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(expected[i].first->PageUrl.toStdString());

@@ -46,8 +46,9 @@ TEST(About, ClickingTheLinksOpensThemAndLeavesTheBoxOpen)
     QTest::mouseClick(about.Label6(), Qt::LeftButton);
     QTest::mouseClick(about.Label6(), Qt::RightButton);
     EXPECT_TRUE(about.isVisible());
-    EXPECT_EQ(shell.calls, (QStringList{u"url https://quorvane.example/?from=software"_s,
-                                        u"mail mailto:support@quorvane.example?subject=Customer support"_s}));
+    EXPECT_EQ(shell.calls,
+              (QStringList{u"url https://quorvane.example/?from=software"_s,
+                           u"mail mailto:support@quorvane.example?subject=Customer support"_s}));
 }
 
 TEST(About, EnterAndEscapeBothCloseTheBox)
@@ -86,8 +87,9 @@ TEST(Help, TheGuideAndTheContactPageGoToTheShellAndAMissingGuideDoesNothing)
     dir.write(u"Quorvane.html"_s, "<html></html>");
     OpenHelpFile();
     OpenContactPage();
-    EXPECT_EQ(shell.calls, (QStringList{u"file "_s + dir.file(u"Quorvane.html"_s),
-                                        u"url https://quorvane.example/contact.php?from=software"_s}));
+    EXPECT_EQ(shell.calls,
+              (QStringList{u"file "_s + dir.file(u"Quorvane.html"_s),
+                           u"url https://quorvane.example/contact.php?from=software"_s}));
 }
 
 }  // namespace

@@ -100,7 +100,8 @@ TEST_F(BackupCommandsTest, ABackupBeforeTheFirstCloseFailsNamingConfigIniAndWrit
     QFile::remove(dir.file(u"MySites.txt"_s));
     dialogs.queueFileName(elsewhere.file(u"first.bak"_s));
     const QString failure = failureOf([this] { commands.Backup(); });
-    EXPECT_TRUE(failure.startsWith(u"Cannot open file \"%1\". "_s.arg(dir.file(u"config.ini"_s)))) << failure.toStdString();
+    EXPECT_TRUE(failure.startsWith(u"Cannot open file \"%1\". "_s.arg(dir.file(u"config.ini"_s))))
+        << failure.toStdString();
     EXPECT_FALSE(QFile::exists(elsewhere.file(u"first.bak"_s)));
 
     // Cancelling the dialog reads nothing and so fails nothing.
@@ -119,8 +120,9 @@ TEST_F(BackupCommandsTest, RestoreAsksAfterSplittingThenWritesTheFilesAndReloads
     EXPECT_EQ(dialogs.opened[0].title, u"Restore Settings"_s);
     EXPECT_EQ(dialogs.opened[0].filter, u"Backup files (*.bak)"_s);
     EXPECT_EQ(prompts.questions, QStringList{BackupCommands::ConfirmQuestion()});
-    EXPECT_EQ(BackupCommands::ConfirmQuestion(),
-              u"All your current settings about your websites and its inbound links will be overwritten, are you sure?"_s);
+    EXPECT_EQ(
+        BackupCommands::ConfirmQuestion(),
+        u"All your current settings about your websites and its inbound links will be overwritten, are you sure?"_s);
     EXPECT_EQ(dir.read(u"config.ini"_s), "[Common]\r\nCurrentSite=7\r\n");
     EXPECT_EQ(dir.read(u"MySites.txt"_s), "New|||new.example|||7|||\r\n");
     EXPECT_TRUE(QFileInfo(dir.file(u"Items.txt"_s)).isFile());
@@ -177,7 +179,8 @@ TEST_F(BackupCommandsTest, ARestoreWhoseSecondFileCannotBeWrittenChangesNothing)
     prompts.queueAnswer(true);
 
     const QString failure = failureOf([this] { commands.Restore(); });
-    EXPECT_TRUE(failure.startsWith(u"Cannot create file \"%1\". "_s.arg(dir.file(u"MySites.txt"_s)))) << failure.toStdString();
+    EXPECT_TRUE(failure.startsWith(u"Cannot create file \"%1\". "_s.arg(dir.file(u"MySites.txt"_s))))
+        << failure.toStdString();
     EXPECT_EQ(dir.read(u"config.ini"_s), OldSettings);
     EXPECT_EQ(dir.read(u"Items.txt"_s), OldLinks);
     EXPECT_EQ(reloads, 0);  // the window keeps its lists

@@ -64,8 +64,8 @@ protected:
         dir.write(u"MySites.txt"_s, "Mine|||" + Address + "|||1|||\r\n");
         QByteArray items;
         for (int link = 0; link < links; ++link)
-            items += "1|||" + server.url("/page" + QByteArray::number(link)) +
-                     "|||Ann|||||||||1/2/2024|||12/30/1899|||\r\n";
+            items +=
+                "1|||" + server.url("/page" + QByteArray::number(link)) + "|||Ann|||||||||1/2/2024|||12/30/1899|||\r\n";
         dir.write(u"Items.txt"_s, items);
         window = std::make_unique<TfrmMain>();
         window->show();
@@ -93,7 +93,10 @@ protected:
         return all;
     }
 
-    bool idle() const { return RunUntil([this] { return window->dispatcher().RunningChecks() == 0; }); }
+    bool idle() const
+    {
+        return RunUntil([this] { return window->dispatcher().RunningChecks() == 0; });
+    }
 
     // Runs `action` once, from the event loop, the first time `when` holds.
     void onceWhen(std::function<bool()> when, std::function<void()> action)
@@ -136,8 +139,8 @@ TEST_F(CheckingTest, CheckFromTheToolButtonTheMenuAndTheShortcutChecksTheShownRo
         window->links().append(hidden);
     }
     window->SelectWebsiteById(1);
-    EXPECT_EQ(panels(), (QStringList{u" 3 inbound link(s)"_s, u" 0 found"_s, u" 0 not found"_s,
-                                     u" 0 connection error"_s}));
+    EXPECT_EQ(panels(),
+              (QStringList{u" 3 inbound link(s)"_s, u" 0 found"_s, u" 0 not found"_s, u" 0 connection error"_s}));
     const QStringList checked = {u" 3 inbound link(s)"_s, u" 1 found"_s, u" 1 not found"_s, u" 1 connection error"_s};
 
     serveRound();
@@ -228,8 +231,8 @@ TEST_F(CheckingTest, ARestoreDuringRunningChecksEndsTheWalkAndLateResultsReachNo
     for (int page = 0; page < 2; ++page)
         server.add(ServerScript().readRequest().awaitRelease().send(OkResponse(Address)));
     const QByteArray backup = "[Common]\r\nThreadCount=2\r\n" + QByteArray(48, '-') + "\r\nMine|||" + Address +
-                              "|||1|||\r\n" + QByteArray(48, '-') + "\r\n1|||" + server.url("/restored") +
-                              "|||Bo|||||||||1/2/2024|||12/30/1899|||\r\n";
+        "|||1|||\r\n" + QByteArray(48, '-') + "\r\n1|||" + server.url("/restored") +
+        "|||Bo|||||||||1/2/2024|||12/30/1899|||\r\n";
     elsewhere.write(u"restore.bak"_s, backup);
     onceWhen([this] { return window->dispatcher().RunningChecks() == 2; },
              [this] {

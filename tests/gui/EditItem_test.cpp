@@ -128,8 +128,8 @@ TEST_F(EditItemTest, DialogHasItsCaptionsSizeTabOrderAndButtons)
     EXPECT_EQ(labels.mid(0, 1), QStringList{QStringLiteral("My website: ")});
     EXPECT_TRUE(labels.at(1).startsWith(QStringLiteral("Monitor Url: (")));
     EXPECT_TRUE(labels.at(1).contains(QStringLiteral(".example")));
-    EXPECT_EQ(labels.mid(2), QStringList({QStringLiteral("First Name:"), QStringLiteral("Last Name:"),
-                                          QStringLiteral("E - Mail:")}));
+    EXPECT_EQ(labels.mid(2),
+              QStringList({QStringLiteral("First Name:"), QStringLiteral("Last Name:"), QStringLiteral("E - Mail:")}));
 
     EXPECT_EQ(dialog.BBtnOKNew()->text(), QStringLiteral("S&ave && New"));
     EXPECT_EQ(dialog.BBtnOk()->text(), QStringLiteral("&Save && Close"));
@@ -138,9 +138,9 @@ TEST_F(EditItemTest, DialogHasItsCaptionsSizeTabOrderAndButtons)
     EXPECT_FALSE(dialog.BBtnOk()->isDefault());
     EXPECT_FALSE(dialog.CBMySite()->isEditable());
 
-    const QList<QWidget*> order = {dialog.EditAddress(),   dialog.CBMySite(),  dialog.EditFirstName(),
-                                   dialog.EditLastName(),  dialog.EditEmail(), dialog.BBtnOKNew(),
-                                   dialog.BBtnOk(),        dialog.BitBtn1()};
+    const QList<QWidget*> order = {dialog.EditAddress(),  dialog.CBMySite(),  dialog.EditFirstName(),
+                                   dialog.EditLastName(), dialog.EditEmail(), dialog.BBtnOKNew(),
+                                   dialog.BBtnOk(),       dialog.BitBtn1()};
     for (int i = 0; i + 1 < order.size(); ++i)
         EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]) << i;
 
@@ -199,8 +199,7 @@ TEST_F(EditItemTest, WithoutWebsitesNoLinkCanBeSaved)
         dialog->BitBtn1()->click();
     });
     add(0, script);
-    EXPECT_EQ(Texts(prompts.shown),
-              QStringList(2, QStringLiteral("Please select your website!")));
+    EXPECT_EQ(Texts(prompts.shown), QStringList(2, QStringLiteral("Please select your website!")));
     EXPECT_EQ(links.rowCount(), 0);
     EXPECT_TRUE(storedSites.empty());
 }
@@ -248,8 +247,9 @@ TEST_F(EditItemTest, SaveAndNewOpensAFreshDialogForTheSameWebsite)
         EXPECT_EQ(link->LastCheck, 0);
         EXPECT_EQ(link->Created, ClockNow);
     }
-    EXPECT_EQ(pages, std::vector<QByteArray>({"http:// www.partner.example/links", "https://other.example/",
-                                              "http://third.example"}));
+    EXPECT_EQ(pages,
+              std::vector<QByteArray>(
+                  {"http:// www.partner.example/links", "https://other.example/", "http://third.example"}));
     EXPECT_EQ(links.records().front()->FirstName, QByteArray("Ann"));
 }
 

@@ -148,8 +148,9 @@ TEST_F(ImportWizardTest, BackKeepsEverythingAndTheSummaryFollowsANewChoice)
 TEST_F(ImportWizardTest, PreviewKeepsEveryLineAsItIsApartFromThePrefix)
 {
     browse(QStringLiteral("lines.txt"), "a.example\r\n\r\n b.example \rc.example\nc.example\nhttps://d.example\n");
-    EXPECT_EQ(previewUrls(), (std::vector<QByteArray>{"http://a.example", "http://", "http:// b.example ",
-                                                      "http://c.example", "http://c.example", "https://d.example"}));
+    EXPECT_EQ(previewUrls(),
+              (std::vector<QByteArray>{"http://a.example", "http://", "http:// b.example ", "http://c.example",
+                                       "http://c.example", "https://d.example"}));
     EXPECT_EQ(fileDialogs.opened.size(), 1);
     EXPECT_EQ(fileDialogs.opened[0].filter, QStringLiteral("Text File (*.txt)"));
     EXPECT_EQ(fileDialogs.opened[0].defaultExtension, QStringLiteral("txt"));
@@ -198,9 +199,11 @@ TEST_F(ImportWizardTest, AnUnreadableFileIsReportedAndLeavesThePreviewAlone)
     const QString missing = appDir.file(QStringLiteral("missing.txt"));
     fileDialogs.queueFileName(missing);
     wizard.Button3()->click();
-    EXPECT_EQ(prompts.shown, (QList<Shown>{{Kind::Error, QStringLiteral("Cannot open file \"%1\". "
-                                                                        "No such file or directory.")
-                                                             .arg(missing)}}));
+    EXPECT_EQ(prompts.shown,
+              (QList<Shown>{{Kind::Error,
+                             QStringLiteral("Cannot open file \"%1\". "
+                                            "No such file or directory.")
+                                 .arg(missing)}}));
     EXPECT_EQ(wizard.EditSelectFile()->text(), missing);
     EXPECT_EQ(previewUrls().size(), 1u);
 
@@ -236,7 +239,8 @@ TEST_F(ImportWizardTest, TenLinesImportAsTenNewRowsEachStampedWhenAdded)
     InstalledStepClock clock(45000.5, 0.001);
     wizard.BtnNext()->click();
 
-    EXPECT_EQ(prompts.shown, (QList<Shown>{{Kind::Plain, QStringLiteral("Finished!\n\r\n\r10 inbound links imported.")}}));
+    EXPECT_EQ(prompts.shown,
+              (QList<Shown>{{Kind::Plain, QStringLiteral("Finished!\n\r\n\r10 inbound links imported.")}}));
     EXPECT_EQ(wizard.result(), QDialog::Accepted);
     ASSERT_EQ(links.rowCount(), 11);
     EXPECT_EQ(links.visibleCount(), 11);
@@ -261,7 +265,8 @@ TEST_F(ImportWizardTest, AnEmptyFileImportsNothingAndSaysSo)
     goToPage(TfrmImport::FourthStep);
     wizard.BtnNext()->click();
     EXPECT_EQ(links.rowCount(), 0);
-    EXPECT_EQ(prompts.shown, (QList<Shown>{{Kind::Plain, QStringLiteral("Finished!\n\r\n\r0 inbound links imported.")}}));
+    EXPECT_EQ(prompts.shown,
+              (QList<Shown>{{Kind::Plain, QStringLiteral("Finished!\n\r\n\r0 inbound links imported.")}}));
 }
 
 // Acts on the wizard at the moment "Finished!" shows, while the import still holds the buttons.
@@ -271,8 +276,8 @@ public:
     void show(QWidget* parent, Kind kind, const QString& text) override
     {
         FakePrompts::show(parent, kind, text);
-        buttonsEnabled = m_wizard.BtnNext()->isEnabled() || m_wizard.BtnBack()->isEnabled()
-            || m_wizard.BtnCancel()->isEnabled();
+        buttonsEnabled =
+            m_wizard.BtnNext()->isEnabled() || m_wizard.BtnBack()->isEnabled() || m_wizard.BtnCancel()->isEnabled();
         m_wizard.BtnNextClick();
         m_wizard.reject();
     }

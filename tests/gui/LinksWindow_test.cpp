@@ -91,9 +91,9 @@ protected:
     static void clickHeader(TfrmMain& window, int column)
     {
         QHeaderView* header = window.linksPane().VSTItem()->header();
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                                 header->height() / 2));
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2));
     }
 
     TempAppDir appDir;
@@ -104,9 +104,10 @@ protected:
 TEST_F(LinksWindowTest, FirstStartCountsNothingAndCloseWritesAnEmptyLinksFile)
 {
     auto window = start();
-    EXPECT_EQ(statusTexts(*window), (QStringList{QStringLiteral(" 0 inbound link(s)"), QStringLiteral(" 0 found"),
-                                                 QStringLiteral(" 0 not found"),
-                                                 QStringLiteral(" 0 connection error"), QString(), QString()}));
+    EXPECT_EQ(
+        statusTexts(*window),
+        (QStringList{QStringLiteral(" 0 inbound link(s)"), QStringLiteral(" 0 found"), QStringLiteral(" 0 not found"),
+                     QStringLiteral(" 0 connection error"), QString(), QString()}));
     const std::vector<int> widths = {100, 100, 100, 140, 120, 50};
     for (int panel = 0; panel < TfrmMain::StatusPanelCount; ++panel)
         EXPECT_GE(window->statusPanel(panel)->width(), widths[static_cast<std::size_t>(panel)]);
@@ -136,7 +137,8 @@ TEST_F(LinksWindowTest, CurrentSiteFiltersTheListAtStartAndFocusShowsEachWebsite
     auto window = start();
     EXPECT_EQ(window->websitesPane().focusedId(), 2);
     EXPECT_EQ(window->linksPane().caption(), QStringLiteral("  Inbound Links for Beta"));
-    EXPECT_EQ(shownPages(*window), (QStringList{QStringLiteral("http://q1.example/"), QStringLiteral("http://q2.example/")}));
+    EXPECT_EQ(shownPages(*window),
+              (QStringList{QStringLiteral("http://q1.example/"), QStringLiteral("http://q2.example/")}));
     EXPECT_EQ(statusTexts(*window).constFirst(), QStringLiteral(" 2 inbound link(s)"));
 
     // The root shows every link, also one whose website is gone.
@@ -160,10 +162,10 @@ TEST_F(LinksWindowTest, HiddenSelectedLinksStaySelectedAndMailAndBrowserReachThe
 
     window->SendEmail();
     window->OpenUrlWithIE();
-    EXPECT_EQ(shell.calls, (QStringList{QStringLiteral("mail mailto:a1@x.example?body=Dear Mr.Ames"),
-                                        QStringLiteral("mail mailto:b2@x.example?body=Dear Mr.Baker"),
-                                        QStringLiteral("url http://p1.example/"),
-                                        QStringLiteral("url http://q2.example/")}));
+    EXPECT_EQ(shell.calls,
+              (QStringList{QStringLiteral("mail mailto:a1@x.example?body=Dear Mr.Ames"),
+                           QStringLiteral("mail mailto:b2@x.example?body=Dear Mr.Baker"),
+                           QStringLiteral("url http://p1.example/"), QStringLiteral("url http://q2.example/")}));
 
     // A plain click starts a new selection, hidden rows included.
     click(*window, 2);
@@ -234,8 +236,8 @@ TEST_F(LinksWindowTest, DeleteSelectedAsksAndRemovesOnlyTheShownSelectedLinks)
     auto window = start();
     window->DeleteSelected();
     ASSERT_EQ(prompts.shown.size(), 1);
-    EXPECT_EQ(prompts.shown[0], (FakePrompts::Shown{Prompts::Kind::Information,
-                                                    QStringLiteral("Please Select a inbound link")}));
+    EXPECT_EQ(prompts.shown[0],
+              (FakePrompts::Shown{Prompts::Kind::Information, QStringLiteral("Please Select a inbound link")}));
 
     window->SelectWebsiteById(1);
     click(*window, 0);

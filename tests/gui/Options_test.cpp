@@ -65,8 +65,9 @@ TEST_F(OptionsTest, DialogHasItsCaptionsLimitsAndHiddenStartCheck)
     for (const QLabel* label : dialog.findChildren<QLabel*>())
         labels << label->text();
     labels.sort();
-    EXPECT_EQ(labels, QStringList({QStringLiteral("IP Address: "), QStringLiteral("Password:"), QStringLiteral("Port:"),
-                                   QStringLiteral("Thread number: "), QStringLiteral("Username: ")}));
+    EXPECT_EQ(labels,
+              QStringList({QStringLiteral("IP Address: "), QStringLiteral("Password:"), QStringLiteral("Port:"),
+                           QStringLiteral("Thread number: "), QStringLiteral("Username: ")}));
     EXPECT_EQ(dialog.EditProxyPass()->echoMode(), QLineEdit::Password);
     EXPECT_EQ(dialog.EditProxyPass()->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
                                                          dialog.EditProxyPass()),

@@ -53,10 +53,12 @@ class ReportTest : public ::testing::Test {
 protected:
     ReportTest()
     {
-        appDir.write(QStringLiteral("Title.fmt"), "<h1>[Report Time]</h1>\r\n<p>[Total] [Website] [report time]</p>\r\n");
-        appDir.write(QStringLiteral("Body.fmt"), "<tr>\n<td>[Website]</td><td>[Total]</td>\n<td>[Found]</td>"
-                                                 "<td>[NotFound]</td><td>[Error]</td><td>[website] [Report Time]</td>\n"
-                                                 "</tr>");
+        appDir.write(QStringLiteral("Title.fmt"),
+                     "<h1>[Report Time]</h1>\r\n<p>[Total] [Website] [report time]</p>\r\n");
+        appDir.write(QStringLiteral("Body.fmt"),
+                     "<tr>\n<td>[Website]</td><td>[Total]</td>\n<td>[Found]</td>"
+                     "<td>[NotFound]</td><td>[Error]</td><td>[website] [Report Time]</td>\n"
+                     "</tr>");
         appDir.write(QStringLiteral("Bottom.fmt"), "[Website]\n</table>");
         // Garden: 2 of 3 found, 1 connection error... of 3; Bikes: all unchecked or checking.
         AddLink(links, 4, lsFound);
@@ -142,8 +144,9 @@ TEST_F(ReportTest, TickedWebsitesInListOrderWithTheirBodiesOnOneLine)
 TEST_F(ReportTest, NothingTickedGivesTheTitleAnEmptyLineAndTheBottom)
 {
     TfrmReport dialog(nullptr, websites, links, Formats());
-    EXPECT_EQ(generate(dialog, {2}), "<h1>3/5/2026 2:07:09 PM</h1>\r\n<p>[Total] [Website] [report time]</p>\r\n"
-                                     "\r\n[Website]\r\n</table>\r\n");
+    EXPECT_EQ(generate(dialog, {2}),
+              "<h1>3/5/2026 2:07:09 PM</h1>\r\n<p>[Total] [Website] [report time]</p>\r\n"
+              "\r\n[Website]\r\n</table>\r\n");
 }
 
 TEST_F(ReportTest, TheLocaleDecimalSeparatorIsUsed)
@@ -183,9 +186,11 @@ TEST_F(ReportTest, AMissingTemplateIsReportedBeforeAnythingIsAskedAndTheButtonCo
     QFile::remove(appDir.file(QStringLiteral("Body.fmt")));
     TfrmReport dialog(nullptr, websites, links, Formats());
     dialog.BtnGenerate()->click();
-    EXPECT_EQ(prompts.shown, (QList<Shown>{{Kind::Error, QStringLiteral("Cannot open file \"%1\". No such file or "
-                                                                        "directory.")
-                                                             .arg(appDir.file(QStringLiteral("Body.fmt")))}}));
+    EXPECT_EQ(prompts.shown,
+              (QList<Shown>{{Kind::Error,
+                             QStringLiteral("Cannot open file \"%1\". No such file or "
+                                            "directory.")
+                                 .arg(appDir.file(QStringLiteral("Body.fmt")))}}));
     EXPECT_TRUE(fileDialogs.saved.isEmpty());
     EXPECT_TRUE(dialog.BtnGenerate()->isEnabled());
     EXPECT_EQ(dialog.BtnGenerate()->text(), QStringLiteral("Generate report"));

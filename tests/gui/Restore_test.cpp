@@ -210,9 +210,9 @@ TEST_F(RestoreTest, HelpContactAndAboutFromTheirMenuEntriesAndTheToolButton)
     menuEntry(u"&Help"_s, u"Help"_s)->trigger();
     window->commands().ToolBar1()->findChild<QToolButton*>(u"ToolButton7"_s)->click();
     menuEntry(u"&Help"_s, u"&Contact us..."_s)->trigger();
-    EXPECT_EQ(shell.calls, (QStringList{u"file "_s + dir.file(u"Quorvane.html"_s),
-                                        u"file "_s + dir.file(u"Quorvane.html"_s),
-                                        u"url https://quorvane.example/contact.php?from=software"_s}));
+    EXPECT_EQ(shell.calls,
+              (QStringList{u"file "_s + dir.file(u"Quorvane.html"_s), u"file "_s + dir.file(u"Quorvane.html"_s),
+                           u"url https://quorvane.example/contact.php?from=software"_s}));
 
     bool shownOverTheWindow = false;
     QTimer::singleShot(0, window.get(), [&] {

@@ -17,14 +17,15 @@ LinkRecord Link(const char* page, const char* email, const char* lastName)
 TEST(ShellCommands, OneMailPerLinkInOrderWithTheBodyUnencoded)
 {
     InstalledFakeShell shell;
-    SendEmailTo({Link("", "ann@a.example", "Smith"), Link("", "bob@b.example", "O'Neil & Sons"),
-                 Link("", "", ""), Link("", "c\xc3\xa9@c.example", "M\xc3\xbcller")});
-    EXPECT_EQ(shell.calls, (QStringList{
-                               QStringLiteral("mail mailto:ann@a.example?body=Dear Mr.Smith"),
-                               QStringLiteral("mail mailto:bob@b.example?body=Dear Mr.O'Neil & Sons"),
-                               QStringLiteral("mail mailto:?body=Dear Mr."),
-                               QStringLiteral("mail mailto:c\u00e9@c.example?body=Dear Mr.M\u00fcller"),
-                           }));
+    SendEmailTo({Link("", "ann@a.example", "Smith"), Link("", "bob@b.example", "O'Neil & Sons"), Link("", "", ""),
+                 Link("", "c\xc3\xa9@c.example", "M\xc3\xbcller")});
+    EXPECT_EQ(shell.calls,
+              (QStringList{
+                  QStringLiteral("mail mailto:ann@a.example?body=Dear Mr.Smith"),
+                  QStringLiteral("mail mailto:bob@b.example?body=Dear Mr.O'Neil & Sons"),
+                  QStringLiteral("mail mailto:?body=Dear Mr."),
+                  QStringLiteral("mail mailto:c\u00e9@c.example?body=Dear Mr.M\u00fcller"),
+              }));
 }
 
 TEST(ShellCommands, PagesOpenInOrderAndOnlyWebAddressesReachTheShell)
@@ -33,12 +34,13 @@ TEST(ShellCommands, PagesOpenInOrderAndOnlyWebAddressesReachTheShell)
     OpenPagesOf({Link("http://one.example/a b", "", ""), Link("file:///etc/passwd", "", ""),
                  Link("www.two.example/page", "", ""), Link("javascript:alert(1)", "", ""),
                  Link("HTTPS://three.example", "", ""), Link("", "", ""), Link("localhost:8080/x", "", "")});
-    EXPECT_EQ(shell.calls, (QStringList{
-                               QStringLiteral("url http://one.example/a b"),
-                               QStringLiteral("url www.two.example/page"),
-                               QStringLiteral("url HTTPS://three.example"),
-                               QStringLiteral("url localhost:8080/x"),
-                           }));
+    EXPECT_EQ(shell.calls,
+              (QStringList{
+                  QStringLiteral("url http://one.example/a b"),
+                  QStringLiteral("url www.two.example/page"),
+                  QStringLiteral("url HTTPS://three.example"),
+                  QStringLiteral("url localhost:8080/x"),
+              }));
 }
 
 TEST(ShellCommands, WebAddressesAreHttpHttpsOrWithoutScheme)

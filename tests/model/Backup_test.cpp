@@ -37,9 +37,12 @@ TEST(Backup, HoldsTheThreeFilesLineForLineBetweenSeparatorsWithCrLf)
     WriteBackupFile(backup, ReadDataFiles(source.path()));
 
     EXPECT_EQ(source.read(u"saved.bak"_s),
-              "[Common]\r\nCurrentSite=2\r\nWindowWidth=900\r\nWindowHeight=600\r\n" + Sep + "\r\n"
-              "One|||one.example|||1|||\r\nTwo|||two.example|||2|||\r\n" + Sep + "\r\n"
-              "2|||http://p.example/|||Ann|||Lee|||a@p.example|||1/2/2024|||12/30/1899|||\r\n");
+              "[Common]\r\nCurrentSite=2\r\nWindowWidth=900\r\nWindowHeight=600\r\n" + Sep +
+                  "\r\n"
+                  "One|||one.example|||1|||\r\nTwo|||two.example|||2|||\r\n" +
+                  Sep +
+                  "\r\n"
+                  "2|||http://p.example/|||Ann|||Lee|||a@p.example|||1/2/2024|||12/30/1899|||\r\n");
 
     // Restored elsewhere, the files come back with the same lines, every one ended by CR LF.
     TempAppDir target;
@@ -91,8 +94,8 @@ TEST(Backup, SplitCutsAtTheFirstAndLastSeparatorComparedByteForByte)
 
     // Separators between the first and the last belong to the websites part; a separator with a
     // trailing blank, or one hyphen short or long, is an ordinary line; any line end counts.
-    parts = SplitBackup("a\r" + Sep + " \n" + Sep + "\n" + "w1\r\n" + Sep + "\r\n" + Sep.left(47) + "\r\n" + Sep
-                        + "\r" + Sep + "-\r\nl1\r\nl2");
+    parts = SplitBackup("a\r" + Sep + " \n" + Sep + "\n" + "w1\r\n" + Sep + "\r\n" + Sep.left(47) + "\r\n" + Sep +
+                        "\r" + Sep + "-\r\nl1\r\nl2");
     ASSERT_TRUE(parts);
     EXPECT_EQ(parts->settings, "a\r\n" + Sep + " \r\n");
     EXPECT_EQ(parts->websites, "w1\r\n" + Sep + "\r\n" + Sep.left(47) + "\r\n");

@@ -50,8 +50,9 @@ TEST(LinkLine, NeverCheckedLinkWritesTheZeroDateAndReadsItBackAsZero)
     link.Email = "ann@partner.example";
     link.Created = EncodeDateTime(QDate(2024, 3, 5), QTime(14, 5, 9));
     const QByteArray line = LinkToLine(link, UsFormats);
-    EXPECT_EQ(line, QByteArray("3|||http://partner.example/links.html|||Ann|||Lee|||ann@partner.example|||"
-                               "3/5/2024 2:05:09 PM|||12/30/1899|||"));
+    EXPECT_EQ(line,
+              QByteArray("3|||http://partner.example/links.html|||Ann|||Lee|||ann@partner.example|||"
+                         "3/5/2024 2:05:09 PM|||12/30/1899|||"));
     const rMonitorInfo back = LineToLink(line, UsFormats);
     EXPECT_EQ(back.SiteId, 3);
     EXPECT_EQ(back.Email, link.Email);
@@ -183,7 +184,8 @@ TEST_F(DataFilesTest, HiddenLinksAreWrittenInListOrderAndAllShowAfterLoading)
     sites.append({"One", "one.example", 1});
     sites.append({"Two", "two.example", 2});
     SaveWebsites(appDir(), sites);
-    EXPECT_EQ(readFile(appDir() + u"MySites.txt"_s), QByteArray("One|||one.example|||1|||\r\nTwo|||two.example|||2|||\r\n"));
+    EXPECT_EQ(readFile(appDir() + u"MySites.txt"_s),
+              QByteArray("One|||one.example|||1|||\r\nTwo|||two.example|||2|||\r\n"));
 
     LinkList list;
     for (const char* url : {"b", "c", "a"}) {

@@ -29,8 +29,8 @@ TEST(DateTimeCodec, AgreesWithTheLocaleFunctionsUnderManyLocales)
         {QStringLiteral("dddd, MMMM d, yyyy"), QStringLiteral("HH:mm:ss")},  // long names: never compiled
         {QStringLiteral("d MMM yyyy"), QStringLiteral("HH:mm:ss")},          // the C locale's
     };
-    for (const char* name : {"en_US", "de_DE", "fr_FR", "ja_JP", "ko_KR", "cs_CZ", "ar_EG", "fa_IR", "hu_HU",
-                             "en_GB", "zh_CN", "hi_IN", "sv_SE", "nl_NL", "pl_PL", "he_IL", "th_TH"})
+    for (const char* name : {"en_US", "de_DE", "fr_FR", "ja_JP", "ko_KR", "cs_CZ", "ar_EG", "fa_IR", "hu_HU", "en_GB",
+                             "zh_CN", "hi_IN", "sv_SE", "nl_NL", "pl_PL", "he_IL", "th_TH"})
         all.push_back(LocaleFormats::fromLocale(QLocale(QString::fromLatin1(name))));
 
     std::mt19937 rng(3);
@@ -43,8 +43,9 @@ TEST(DateTimeCodec, AgreesWithTheLocaleFunctionsUnderManyLocales)
             switch (i % 4) {
             case 0: value = 0; break;
             case 1: value = static_cast<double>(rng() % 3000000) - 690000; break;
-            default: value = EncodeDateTime(QDate(1, 1, 1).addDays(rng() % 3652000),
-                                            QTime::fromMSecsSinceStartOfDay(static_cast<int>(rng() % 86400000)));
+            default:
+                value = EncodeDateTime(QDate(1, 1, 1).addDays(rng() % 3652000),
+                                       QTime::fromMSecsSinceStartOfDay(static_cast<int>(rng() % 86400000)));
             }
             const QByteArray text = DateTimeToText(value, formats);
             ASSERT_EQ(codec.toText(value), text) << formats.shortDate.toStdString() << " " << value;

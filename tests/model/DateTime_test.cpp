@@ -104,10 +104,10 @@ TEST(DateTimeText, RoundTripsUnderEachSetOfFormats)
 
 TEST(DateTimeText, AnythingButADateOrADateAndATimeFails)
 {
-    for (const char* text : {"", " ", "0", "hello", "12/30/1899 ", " 12/30/1899", "12/30/1899x", "13/1/2024",
-                             "2/30/2024", "3/5/2024 2:05:09", "3/5/2024 14:05:09 PM", "3/5/2024  2:05:09 PM",
-                             "3/5/2024 2:05:09 PM junk", "3/5/2024|||", "05.03.2024 14:05:09", "3/5/24",
-                             "4/5/-2024", "4/5/0000 1:00:00 AM"}) {
+    for (const char* text :
+         {"", " ", "0", "hello", "12/30/1899 ", " 12/30/1899", "12/30/1899x", "13/1/2024", "2/30/2024",
+          "3/5/2024 2:05:09", "3/5/2024 14:05:09 PM", "3/5/2024  2:05:09 PM", "3/5/2024 2:05:09 PM junk", "3/5/2024|||",
+          "05.03.2024 14:05:09", "3/5/24", "4/5/-2024", "4/5/0000 1:00:00 AM"}) {
         EXPECT_EQ(TextToDateTime(text, us), std::nullopt) << text;
     }
     EXPECT_EQ(TextToDateTime("3/5/2024 14:05:09", german), std::nullopt);
@@ -132,7 +132,8 @@ TEST(LocaleFormats, AdaptsTheLocalesFormatsToRoundTrip)
     EXPECT_EQ(c.longTime, QStringLiteral("HH:mm:ss"));
 
     // The zone may lead, and quoted literals are kept as they are.
-    EXPECT_EQ(LocaleFormats::fromLocale(QLocale(QLocale::Chinese, QLocale::China)).longTime, QStringLiteral("HH:mm:ss"));
+    EXPECT_EQ(LocaleFormats::fromLocale(QLocale(QLocale::Chinese, QLocale::China)).longTime,
+              QStringLiteral("HH:mm:ss"));
     const LocaleFormats bg = LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
     EXPECT_EQ(bg.shortDate, QStringLiteral("d.MM.yyyy 'г'."));
     EXPECT_EQ(bg.longTime, QStringLiteral("H:mm:ss 'ч'."));
@@ -141,8 +142,8 @@ TEST(LocaleFormats, AdaptsTheLocalesFormatsToRoundTrip)
 // Every locale Qt knows must give formats that read back what they wrote, blanks inside them included.
 TEST(LocaleFormats, EveryLocaleRoundTrips)
 {
-    const QList<QLocale> locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
-                                                            QLocale::AnyTerritory);
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
     ASSERT_GT(locales.size(), 100);
     const double values[] = {0, at(1900, 1, 1, 0, 0, 1), at(2024, 3, 5, 14, 5, 9), at(2099, 12, 31, 23, 59, 59),
                              at(2010, 10, 10, 10, 10, 10)};

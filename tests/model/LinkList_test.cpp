@@ -169,7 +169,8 @@ TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
                 LinkList::Update bracket(list);
                 const int changes = pick(4) == 0 ? 1 + pick(20) : 1;
                 for (int c = 0; c < changes; ++c) {
-                    const LinkRecord target = reference[static_cast<std::size_t>(pick(static_cast<int>(reference.size())))];
+                    const LinkRecord target =
+                        reference[static_cast<std::size_t>(pick(static_cast<int>(reference.size())))];
                     switch (pick(7)) {
                     case 0:
                         reference.push_back(randomLink());
@@ -181,18 +182,10 @@ TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
                             reference.erase(std::find(reference.begin(), reference.end(), target));
                         }
                         break;
-                    case 2:
-                        list.updateFields(*target, *randomLink());
-                        break;
-                    case 3:
-                        list.setVerdict(*target, static_cast<LinkStatus>(pick(5)), 45000 + pick(3));
-                        break;
-                    case 4:
-                        list.ShowSiteItems(pick(3), WebsiteTree());
-                        break;
-                    default:
-                        list.setStatus(*target, static_cast<LinkStatus>(pick(5)));
-                        break;
+                    case 2: list.updateFields(*target, *randomLink()); break;
+                    case 3: list.setVerdict(*target, static_cast<LinkStatus>(pick(5)), 45000 + pick(3)); break;
+                    case 4: list.ShowSiteItems(pick(3), WebsiteTree()); break;
+                    default: list.setStatus(*target, static_cast<LinkStatus>(pick(5))); break;
                     }
                 }
             }
@@ -287,12 +280,14 @@ TEST(LinkListSorting, EqualKeysKeepTheirOrderInBothDirections)
     list.append(makeLink(1, "http://site.example/", lsUnchecked, sameMillisecond));
     list.append(makeLink(1, "http://SITE.example/", lsUnchecked, t + 1.0 / 86400));
     list.SortByColumn(ColUrl);
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"http://Site.example/", "http://site.example/", "http://SITE.example/"}));
+    EXPECT_EQ(urls(list),
+              (std::vector<QByteArray>{"http://Site.example/", "http://site.example/", "http://SITE.example/"}));
     list.SortByColumn(ColCreated);  // ascending
     EXPECT_EQ(list.record(0).PageUrl, QByteArray("http://Site.example/"));
     EXPECT_EQ(list.record(1).PageUrl, QByteArray("http://site.example/"));
     list.SortByColumn(ColCreated);  // descending: the later one first, the equal pair in its order
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"http://SITE.example/", "http://Site.example/", "http://site.example/"}));
+    EXPECT_EQ(urls(list),
+              (std::vector<QByteArray>{"http://SITE.example/", "http://Site.example/", "http://site.example/"}));
     // Only a to z fold: '_' lies between the upper- and the lower-case letters.
     EXPECT_LT(VSTItemCompareNodes(*makeLink(0, "a"), *makeLink(0, "_"), ColUrl), 0);
     // Columns outside 0 to 6 compare everything equal.
@@ -362,12 +357,14 @@ TEST(LinkListRows, StatusBarCountsFollowStatusFilterAndDeletion)
     auto a = makeLink(1, "a", lsFound), b = makeLink(1, "b", lsNotFound), c = makeLink(2, "c", lsFound);
     auto d = makeLink(2, "d", lsChecking);
     list.appendMany({a, b, c, d});
-    EXPECT_EQ(list.StatusBarTexts(),
-              (std::array<QString, 4>{u" 4 inbound link(s)"_s, u" 2 found"_s, u" 1 not found"_s, u" 0 connection error"_s}));
+    EXPECT_EQ(
+        list.StatusBarTexts(),
+        (std::array<QString, 4>{u" 4 inbound link(s)"_s, u" 2 found"_s, u" 1 not found"_s, u" 0 connection error"_s}));
     list.setStatus(*b, lsConnectionError);
     list.ShowSiteItems(2, WebsiteTree());
-    EXPECT_EQ(list.StatusBarTexts(),
-              (std::array<QString, 4>{u" 2 inbound link(s)"_s, u" 1 found"_s, u" 0 not found"_s, u" 0 connection error"_s}));
+    EXPECT_EQ(
+        list.StatusBarTexts(),
+        (std::array<QString, 4>{u" 2 inbound link(s)"_s, u" 1 found"_s, u" 0 not found"_s, u" 0 connection error"_s}));
     list.setStatus(*a, lsNotFound);  // hidden rows do not count
     EXPECT_EQ(list.CountVisibleWithStatus(lsNotFound), 0);
     list.ShowAllItems();
@@ -437,7 +434,7 @@ TEST(LinkListCells, TextsIconsAndHintsFollowTheColumnAndStatus)
     EXPECT_EQ(VSTItemGetText(link, ColResult, dates), QByteArray());
     EXPECT_EQ(VSTItemGetText(link, ColEmail, dates), QByteArray("x@y"));
     EXPECT_EQ(VSTItemGetText(link, ColCreated, dates), QByteArray("12/30/1899"));  // shown even when 0
-    EXPECT_EQ(VSTItemGetText(link, ColLastCheck, dates), QByteArray());             // empty when never
+    EXPECT_EQ(VSTItemGetText(link, ColLastCheck, dates), QByteArray());            // empty when never
     EXPECT_EQ(VSTItemGetImageIndex(link, ColResult), -1);
     EXPECT_EQ(VSTItemGetHint(link, ColResult), QString());
 

@@ -85,12 +85,31 @@ TEST_F(SettingsFileTest, HandWrittenNumbersAndBooleans)
 TEST(IniInteger, AcceptsSignedDecimalAndPrefixedHexWithinRangeOnly)
 {
     const std::pair<const char*, std::optional<int>> cases[] = {
-        {"0", 0}, {"+7", 7}, {"-12", -12}, {"007", 7}, {"0x0A", 10}, {"0XfF", 255}, {"$ff", 255},
-        {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}, {"0x7FFFFFFF", 2147483647},
-        {"2147483648", std::nullopt}, {"-2147483649", std::nullopt}, {"0x80000000", std::nullopt},
-        {"99999999999999999999", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt}, {"0x", std::nullopt},
-        {"$", std::nullopt}, {"-0x5", std::nullopt}, {"12abc", std::nullopt}, {"1 2", std::nullopt},
-        {" 5", std::nullopt}, {"0b101", std::nullopt}, {"ten", std::nullopt}, {"1.5", std::nullopt},
+        {"0", 0},
+        {"+7", 7},
+        {"-12", -12},
+        {"007", 7},
+        {"0x0A", 10},
+        {"0XfF", 255},
+        {"$ff", 255},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
+        {"0x7FFFFFFF", 2147483647},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"0x80000000", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"0x", std::nullopt},
+        {"$", std::nullopt},
+        {"-0x5", std::nullopt},
+        {"12abc", std::nullopt},
+        {"1 2", std::nullopt},
+        {" 5", std::nullopt},
+        {"0b101", std::nullopt},
+        {"ten", std::nullopt},
+        {"1.5", std::nullopt},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(IniText::parseInteger(text), expected) << text;
@@ -163,8 +182,7 @@ TEST(IniWrite, KeepsEveryOtherLineByteForByte)
                               "ProxyServer = \"proxy.example\"\r\n"
                               "\r\n";
     // Replaced in place: the key's spelling and the blanks around "=" stay.
-    EXPECT_EQ(IniText::writeValue(before, "common", "threadcount", "7"),
-              QByteArray(before).replace("4   ; old", "7"));
+    EXPECT_EQ(IniText::writeValue(before, "common", "threadcount", "7"), QByteArray(before).replace("4   ; old", "7"));
     // Added after the last non-blank line of its section, before the blank lines.
     EXPECT_EQ(IniText::writeValue(before, "Common", "CurrentSite", "2"),
               QByteArray(before).replace("WindowMax=0\r", "WindowMax=0\rCurrentSite=2\r\n"));
@@ -231,9 +249,10 @@ TEST_F(SettingsFileTest, WritesEachTypeAndReadsItBack)
     settings.write(Keys::UseProxy, false);
     settings.write(Keys::ProxyServer, "proxy.example");
     settings.write(Keys::ColumnWidth(4), 120);
-    EXPECT_EQ(readFile(path()), QByteArray("[Common]\r\nThreadCount=12\r\nCurrentSite=-3\r\nWindowMax=1\r\n"
-                                           "[Proxy]\r\nUseProxy=0\r\nProxyServer=proxy.example\r\n"
-                                           "[ColumnWidth]\r\n4=120\r\n"));
+    EXPECT_EQ(readFile(path()),
+              QByteArray("[Common]\r\nThreadCount=12\r\nCurrentSite=-3\r\nWindowMax=1\r\n"
+                         "[Proxy]\r\nUseProxy=0\r\nProxyServer=proxy.example\r\n"
+                         "[ColumnWidth]\r\n4=120\r\n"));
     const SettingsFile other(path());
     EXPECT_EQ(other.read(Keys::ThreadCount), 12);
     EXPECT_EQ(other.read(Keys::CurrentSite), -3);
@@ -339,8 +358,7 @@ TEST_F(SettingsFileTest, ConcurrentReadersAndWritersSeeWholeValuesAndLoseNothing
                         if (value == "none")
                             continue;
                         const QList<QByteArray> parts = value.split('-');
-                        if (parts.size() != 3 || parts[0].toInt() != w
-                            || value != valueOf(w, parts[1].toInt()))
+                        if (parts.size() != 3 || parts[0].toInt() != w || value != valueOf(w, parts[1].toInt()))
                             ++failures;
                     }
                     if (r == 0)

@@ -36,8 +36,9 @@ TEST(ReadTextFile, FailuresNameTheAbsolutePathAndTheSystemsReason)
     EXPECT_EQ(FailureOf(missing), QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(missing));
 
     const QString relative = QStringLiteral("no-such-file-here.txt");
-    EXPECT_EQ(FailureOf(relative), QStringLiteral("Cannot open file \"%1\". No such file or directory")
-                                       .arg(QDir::current().absoluteFilePath(relative)));
+    EXPECT_EQ(FailureOf(relative),
+              QStringLiteral("Cannot open file \"%1\". No such file or directory")
+                  .arg(QDir::current().absoluteFilePath(relative)));
 
     EXPECT_EQ(FailureOf(dir.path()), QStringLiteral("Cannot open file \"%1\". Is a directory").arg(dir.path()));
     EXPECT_EQ(FailureOf(QString()), QStringLiteral("Cannot open file \"\". No such file or directory"));
@@ -45,7 +46,8 @@ TEST(ReadTextFile, FailuresNameTheAbsolutePathAndTheSystemsReason)
 
 TEST(ReadTextFile, ADeviceThatNeverEndsIsRefused)
 {
-    EXPECT_EQ(FailureOf(QStringLiteral("/dev/zero")), QStringLiteral("Cannot open file \"/dev/zero\". Invalid argument"));
+    EXPECT_EQ(FailureOf(QStringLiteral("/dev/zero")),
+              QStringLiteral("Cannot open file \"/dev/zero\". Invalid argument"));
 }
 
 }  // namespace

@@ -49,11 +49,13 @@ struct Channel {
     {
         if (ssl) {
             std::size_t done = 0;
-            return bytes.isEmpty() || SSL_write_ex(ssl, bytes.constData(), static_cast<std::size_t>(bytes.size()), &done) == 1;
+            return bytes.isEmpty() ||
+                SSL_write_ex(ssl, bytes.constData(), static_cast<std::size_t>(bytes.size()), &done) == 1;
         }
         qsizetype sent = 0;
         while (sent < bytes.size()) {
-            const ssize_t n = ::send(fd, bytes.constData() + sent, static_cast<std::size_t>(bytes.size() - sent), MSG_NOSIGNAL);
+            const ssize_t n =
+                ::send(fd, bytes.constData() + sent, static_cast<std::size_t>(bytes.size() - sent), MSG_NOSIGNAL);
             if (n <= 0)
                 return false;
             sent += n;
@@ -245,8 +247,7 @@ void ScriptedServer::serve(int fd, ServerScript script)
             if (ok && !unanswered) {
                 unanswered = true;
                 const int now = ++m_pending;
-                for (int max = m_maxPending.load(); now > max && !m_maxPending.compare_exchange_weak(max, now);) {
-                }
+                for (int max = m_maxPending.load(); now > max && !m_maxPending.compare_exchange_weak(max, now);) {}
             }
             break;
         }
@@ -254,9 +255,7 @@ void ScriptedServer::serve(int fd, ServerScript script)
             answering();
             ok = channel.write(step.data);
             break;
-        case ServerScript::Kind::Delay:
-            ok = waitFor(step.ms);
-            break;
+        case ServerScript::Kind::Delay: ok = waitFor(step.ms); break;
         case ServerScript::Kind::SendEndless:
             answering();
             for (qsizetype sent = 0; ok && sent < (qsizetype(256) << 20) && !m_stopping; sent += step.data.size())
@@ -275,8 +274,7 @@ void ScriptedServer::serve(int fd, ServerScript script)
         }
         case ServerScript::Kind::HoldOpen: {
             char buffer[4096];
-            while (channel.read(buffer, sizeof buffer) > 0) {
-            }
+            while (channel.read(buffer, sizeof buffer) > 0) {}
             break;
         }
         }
