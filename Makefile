@@ -8,7 +8,7 @@ ifeq ($(CI),true)
 CMAKE_ARGS += -DQUORVANE_WERROR=ON
 endif
 
-.PHONY: all deps configure build run test sanitize tsan fuzz bench format clean
+.PHONY: all deps configure build run test sanitize tsan fuzz bench format format-check clean
 
 all: build
 
@@ -59,6 +59,10 @@ bench: deps
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails, naming the places, when a source file differs from .clang-format.
+format-check:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz build-bench
