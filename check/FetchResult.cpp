@@ -9,6 +9,15 @@ FetchResult FetchResult::failure(FetchError error, QString text, int status)
     return result;
 }
 
+QByteArray FetchResult::header(QByteArrayView name) const
+{
+    for (const auto& [key, value] : headers) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
 const char* FetchErrorName(FetchError error)
 {
     switch (error) {

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <utility>
+#include <vector>
 
 // Why a page fetch failed. The worker treats every kind alike; the kind and text exist so that a
 // check can say why it failed.
@@ -22,12 +26,33 @@ enum class FetchError {
     Aborted,           // abort() was called
 };
 
+// One redirect a fetch followed: the address that answered with it, and its status.
+struct RedirectHop {
+    QByteArray url;
+    int status = 0;
+
+    bool operator==(const RedirectHop&) const = default;
+};
+
 // What a fetch or one of its steps gives: the body, or a failure kind with a short text.
+//
+// A whole fetch (HttpClient::get) also tells how it went, on success and on failure alike: the
+// address of its last request, the redirects before it, the time it took, the bytes that arrived
+// and the headers of the last response. The steps inside the client leave these empty.
 struct FetchResult {
     FetchError error = FetchError::None;
     int status = 0;   // the last status code read, 0 when none was; -1 when it was not a number
     QByteArray body;  // empty on failure
     QString text;     // short description of the failure, empty on success
+
+    QByteArray finalUrl;                               // the last address requested, or tried
+    std::vector<RedirectHop> redirects;                // in the order followed
+    qint64 elapsedMs = 0;                              // from the start of the fetch to its end
+    qint64 bytesReceived = 0;                          // every byte read from the network, heads included
+    QList<std::pair<QByteArray, QByteArray>> headers;  // of the last response, names as sent
+
+    // The first header of that name in `headers` (compared without regard to case), or an empty text.
+    QByteArray header(QByteArrayView name) const;
 
     explicit operator bool() const { return error == FetchError::None; }
 

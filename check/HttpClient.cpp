@@ -59,23 +59,36 @@ void HttpClient::abort()
 
 FetchResult HttpClient::get(QByteArrayView url)
 {
-    FetchResult result = m_cancel.cancelled() ? Aborted() : fetch(url);
+    const auto start = std::chrono::steady_clock::now();
+    m_bytesReceived = 0;
+    // How the fetch went is gathered beside its outcome and joined to it at the end, whatever step
+    // the outcome comes from.
+    FetchResult record;
+    FetchResult result = m_cancel.cancelled() ? Aborted() : fetch(url, record);
     disconnect();
     if (m_cancel.cancelled())
-        return Aborted();
+        result = Aborted();
+    result.finalUrl = std::move(record.finalUrl);
+    result.redirects = std::move(record.redirects);
+    result.headers = std::move(record.headers);
+    result.bytesReceived = m_bytesReceived;
+    result.elapsedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     return result;
 }
 
-FetchResult HttpClient::fetch(QByteArrayView url)
+FetchResult HttpClient::fetch(QByteArrayView url, FetchResult& record)
 {
     CookieJar cookies;
     HttpUrl previous;
     QByteArray next = url.toByteArray();
+    record.finalUrl = next;
     for (int count = 1;; ++count) {
         const UrlResult parsed = ParseRequestUrl(next, count > 1 ? &previous : nullptr);
         if (!parsed.failure)
             return parsed.failure;
         const HttpUrl& current = parsed.url;
+        record.finalUrl = current.displayUrl();
         Route target;
         if (FetchResult r = route(current, target); !r)
             return r;
@@ -83,11 +96,13 @@ FetchResult HttpClient::fetch(QByteArrayView url)
         if (FetchResult r = exchange(target, current, cookies, head); !r)
             return r;
         cookies.take(current, head);
+        record.headers = head.headers;
 
         const QByteArray location = head.value("Location");
         const bool redirect = (head.status >= 300 && head.status < 400 && head.status != 304) || !location.isEmpty();
         if (redirect && m_config.followRedirects) {
             readBody(head, nullptr, m_config.redirectDrainMs);
+            record.redirects.push_back({record.finalUrl, head.status});
             if (count >= MaxRequests) {
                 FetchResult last;
                 last.status = head.status;
@@ -221,7 +236,7 @@ FetchResult HttpClient::open(const Route& route)
     }
     m_connection = std::make_unique<Connection>();
     m_connection->route = route;
-    m_connection->reader = std::make_unique<ResponseReader>(*stream, m_config.readTimeoutMs);
+    m_connection->reader = std::make_unique<ResponseReader>(*stream, m_config.readTimeoutMs, &m_bytesReceived);
     m_connection->stream = std::move(stream);
     return {};
 }
@@ -236,7 +251,7 @@ FetchResult HttpClient::openTunnel(ByteStream& stream, const Route& route)
     const StreamIo io = stream.write(text.constData(), static_cast<std::size_t>(text.size()));
     if (io.failed())
         return FetchResult::failure(io.error, io.text);
-    ResponseReader reader(stream, m_config.readTimeoutMs);
+    ResponseReader reader(stream, m_config.readTimeoutMs, &m_bytesReceived);
     ResponseHead head;
     if (FetchResult r = reader.readHead(head); !r)
         return r;

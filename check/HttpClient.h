@@ -46,7 +46,7 @@ private:
     struct Route;
     struct Connection;
 
-    FetchResult fetch(QByteArrayView url);
+    FetchResult fetch(QByteArrayView url, FetchResult& record);
     FetchResult route(const HttpUrl& url, Route& route) const;
     FetchResult exchange(const Route& route, const HttpUrl& url, const CookieJar& cookies, ResponseHead& head);
     FetchResult open(const Route& route);
@@ -57,6 +57,7 @@ private:
 
     HttpClientConfig m_config;
     CancelToken m_cancel;
+    qint64 m_bytesReceived = 0;  // by the fetch under way
     std::unique_ptr<Connection> m_connection;
     std::shared_ptr<TlsContext> m_tls;
 };

@@ -65,6 +65,13 @@ QByteArray HttpUrl::absoluteTarget() const
     return scheme + "://" + host + ':' + portText + path;
 }
 
+QByteArray HttpUrl::displayUrl() const
+{
+    const bool https = isHttps();
+    const bool defaultPort = portText == (https ? "443" : "80");
+    return (https ? "https://" : "http://") + (defaultPort ? host : host + ':' + portText) + path;
+}
+
 QByteArray RemoveDotSegments(QByteArrayView path)
 {
     const qsizetype query = path.indexOf('?');

@@ -19,6 +19,9 @@ struct HttpUrl {
     QByteArray hostHeader() const;
     // The request target through a proxy: scheme, "://", host, ":", port (always), path and query.
     QByteArray absoluteTarget() const;
+    // The address as a person reads it: scheme in lower case, host, the port only when it is not
+    // the scheme's default, path and query.
+    QByteArray displayUrl() const;
 };
 
 struct UrlResult {

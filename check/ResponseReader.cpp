@@ -131,8 +131,8 @@ bool ResponseHead::asksToClose() const
     return false;
 }
 
-ResponseReader::ResponseReader(ByteStream& stream, int readTimeoutMs)
-    : m_stream(stream), m_readTimeoutMs(readTimeoutMs), m_buffer(new char[BufferSize])
+ResponseReader::ResponseReader(ByteStream& stream, int readTimeoutMs, qint64* received)
+    : m_stream(stream), m_readTimeoutMs(readTimeoutMs), m_buffer(new char[BufferSize]), m_receivedTotal(received)
 {
 }
 
@@ -168,6 +168,8 @@ FetchResult ResponseReader::fill()
         m_closed = true;
     m_end += io.bytes;
     m_received += io.bytes;
+    if (m_receivedTotal)
+        *m_receivedTotal += io.bytes;
     return {};
 }
 

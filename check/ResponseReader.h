@@ -34,7 +34,8 @@ public:
     static constexpr qsizetype MaxBodyBytes = qsizetype(64) << 20;
 
     // readTimeoutMs: the longest wait for any byte; 0 means none.
-    ResponseReader(ByteStream& stream, int readTimeoutMs);
+    // Every byte read from the stream is also added to `*received` when given.
+    ResponseReader(ByteStream& stream, int readTimeoutMs, qint64* received = nullptr);
 
     // Reads the status line and headers, skipping interim 100 responses.
     FetchResult readHead(ResponseHead& head);
@@ -72,6 +73,7 @@ private:
     bool m_reusable = false;
     bool m_capped = false;
     qsizetype m_received = 0;
+    qint64* m_receivedTotal = nullptr;
     qsizetype m_bodySize = 0;
     std::optional<std::chrono::steady_clock::time_point> m_deadline;
 };

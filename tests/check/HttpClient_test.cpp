@@ -1,4 +1,5 @@
 #include "check/HttpClient.h"
+#include "check/HttpUrl.h"
 
 #include "support/ScriptedServer.h"
 
@@ -304,3 +305,45 @@ TEST(HttpClient, UnusableAddressesSendNothing)
 }
 
 }  // namespace
+
+TEST(HttpClient, FetchTellsHowItWentOnSuccessAndOnFailure)
+{
+    ScriptedServer server;
+    const QByteArray second = "HTTP/1.1 301 Moved\r\nLocation: /end\r\nContent-Length: 0\r\n\r\n";
+    const QByteArray last = Ok("page", "Content-Type: text/html; charset=utf-8\r\nX-Robots-Tag: noindex\r\n");
+    server.answer(Redirect("/next"));
+    server.answer(second);
+    server.answer(last);
+    const FetchResult page = Get(server.url("/start#frag"));
+    ASSERT_TRUE(page) << page.text.toStdString();
+    EXPECT_EQ(page.finalUrl, server.url("/end"));
+    EXPECT_EQ(page.redirects, (std::vector<RedirectHop>{{server.url("/start"), 302}, {server.url("/next"), 301}}));
+    EXPECT_EQ(page.header("content-type"), "text/html; charset=utf-8");
+    EXPECT_EQ(page.header("X-ROBOTS-TAG"), "noindex");
+    const QByteArray firstAnswer = Redirect("/next");
+    EXPECT_EQ(page.bytesReceived, firstAnswer.size() + second.size() + last.size());
+    EXPECT_GE(page.elapsedMs, 0);
+
+    // A failed fetch still names the address it tried and the redirects before it.
+    ScriptedServer failing;
+    failing.answer(Redirect("/gone"));
+    failing.answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    const FetchResult missing = Get(failing.url("/"));
+    EXPECT_EQ(missing.error, FetchError::HttpStatus);
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.finalUrl, failing.url("/gone"));
+    EXPECT_EQ(missing.redirects, (std::vector<RedirectHop>{{failing.url("/"), 302}}));
+
+    const FetchResult invalid = Get("nonsense");
+    EXPECT_EQ(invalid.error, FetchError::InvalidUrl);
+    EXPECT_EQ(invalid.finalUrl, "nonsense");
+    EXPECT_TRUE(invalid.redirects.empty());
+}
+
+TEST(HttpUrl, DisplayFormDropsTheDefaultPortOnly)
+{
+    EXPECT_EQ(ParseRequestUrl("HTTP://Host.test:80/a?b", nullptr).url.displayUrl(), "http://Host.test/a?b");
+    EXPECT_EQ(ParseRequestUrl("https://h.test:443/", nullptr).url.displayUrl(), "https://h.test/");
+    EXPECT_EQ(ParseRequestUrl("https://h.test:80/", nullptr).url.displayUrl(), "https://h.test:80/");
+    EXPECT_EQ(ParseRequestUrl("http://h.test:8080", nullptr).url.displayUrl(), "http://h.test:8080/");
+}
