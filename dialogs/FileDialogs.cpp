@@ -4,8 +4,6 @@
 
 namespace {
 
-FileDialogs* g_installed = nullptr;
-
 QString Run(QWidget* parent, const FileDialogRequest& request, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(parent, request.title, request.initialPath, request.filter);
@@ -32,15 +30,5 @@ QString DesktopFileDialogs::saveFileName(QWidget* parent, const FileDialogReques
 FileDialogs& fileDialogs()
 {
     static DesktopFileDialogs desktop;
-    return g_installed ? *g_installed : desktop;
-}
-
-ScopedFileDialogs::ScopedFileDialogs(FileDialogs& replacement) : m_previous(g_installed)
-{
-    g_installed = &replacement;
-}
-
-ScopedFileDialogs::~ScopedFileDialogs()
-{
-    g_installed = m_previous;
+    return Seam<FileDialogs>::current(desktop);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Seam.h"
+
 #include <QString>
 
 class QWidget;
@@ -30,13 +32,5 @@ public:
 // The file dialogs in use: the desktop's unless a test has installed others.
 FileDialogs& fileDialogs();
 
-class ScopedFileDialogs {
-public:
-    explicit ScopedFileDialogs(FileDialogs& replacement);
-    ~ScopedFileDialogs();
-    ScopedFileDialogs(const ScopedFileDialogs&) = delete;
-    ScopedFileDialogs& operator=(const ScopedFileDialogs&) = delete;
-
-private:
-    FileDialogs* m_previous;
-};
+// Installs file dialogs for as long as it lives; the previous ones come back afterwards.
+using ScopedFileDialogs = Seam<FileDialogs>::Scope;

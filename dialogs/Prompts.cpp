@@ -5,8 +5,6 @@
 
 namespace {
 
-Prompts* g_installed = nullptr;
-
 QString TitleOf(Prompts::Kind kind)
 {
     switch (kind) {
@@ -50,17 +48,7 @@ bool DesktopPrompts::confirm(QWidget* parent, const QString& text)
 Prompts& prompts()
 {
     static DesktopPrompts desktop;
-    return g_installed ? *g_installed : desktop;
-}
-
-ScopedPrompts::ScopedPrompts(Prompts& replacement) : m_previous(g_installed)
-{
-    g_installed = &replacement;
-}
-
-ScopedPrompts::~ScopedPrompts()
-{
-    g_installed = m_previous;
+    return Seam<Prompts>::current(desktop);
 }
 
 void ShowWarning(QWidget* parent, const QString& text)

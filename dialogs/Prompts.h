@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Seam.h"
+
 #include <QString>
 
 class QWidget;
@@ -32,16 +34,7 @@ public:
 Prompts& prompts();
 
 // Installs prompts for as long as it lives; the previous ones come back afterwards.
-class ScopedPrompts {
-public:
-    explicit ScopedPrompts(Prompts& replacement);
-    ~ScopedPrompts();
-    ScopedPrompts(const ScopedPrompts&) = delete;
-    ScopedPrompts& operator=(const ScopedPrompts&) = delete;
-
-private:
-    Prompts* m_previous;
-};
+using ScopedPrompts = Seam<Prompts>::Scope;
 
 void ShowWarning(QWidget* parent, const QString& text);
 void ShowInformation(QWidget* parent, const QString& text);

@@ -3,10 +3,6 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-namespace {
-Shell* g_installed = nullptr;
-}
-
 void DesktopShell::openUrl(const QString& url)
 {
     QDesktopServices::openUrl(QUrl::fromUserInput(url));
@@ -25,15 +21,5 @@ void DesktopShell::openFile(const QString& path)
 Shell& shell()
 {
     static DesktopShell desktop;
-    return g_installed ? *g_installed : desktop;
-}
-
-ScopedShell::ScopedShell(Shell& replacement) : m_previous(g_installed)
-{
-    g_installed = &replacement;
-}
-
-ScopedShell::~ScopedShell()
-{
-    g_installed = m_previous;
+    return Seam<Shell>::current(desktop);
 }

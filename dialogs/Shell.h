@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Seam.h"
+
 #include <QString>
 
 // The desktop shell: hands an address or a file to the program the desktop associates with it.
@@ -25,13 +27,5 @@ public:
 // The shell in use: the desktop's unless a test has installed another.
 Shell& shell();
 
-class ScopedShell {
-public:
-    explicit ScopedShell(Shell& replacement);
-    ~ScopedShell();
-    ScopedShell(const ScopedShell&) = delete;
-    ScopedShell& operator=(const ScopedShell&) = delete;
-
-private:
-    Shell* m_previous;
-};
+// Installs a shell for as long as it lives; the previous one comes back afterwards.
+using ScopedShell = Seam<Shell>::Scope;

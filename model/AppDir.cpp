@@ -2,24 +2,14 @@
 
 #include <QCoreApplication>
 
-namespace {
-// Empty when none is installed. Read and written on the UI thread only.
-QString g_installed;
-}  // namespace
-
 QString AppDir()
 {
-    if (!g_installed.isEmpty())
-        return g_installed;
+    if (const QString* installed = ScopedAppDir::AppDirSeam::installed())
+        return *installed;
     return QCoreApplication::applicationDirPath() + u'/';
 }
 
-ScopedAppDir::ScopedAppDir(const QString& directory) : m_previous(g_installed)
+ScopedAppDir::ScopedAppDir(const QString& directory)
+    : m_directory(directory.endsWith(u'/') ? directory : directory + u'/'), m_scope(m_directory)
 {
-    g_installed = directory.endsWith(u'/') ? directory : directory + u'/';
-}
-
-ScopedAppDir::~ScopedAppDir()
-{
-    g_installed = m_previous;
 }

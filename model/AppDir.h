@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Seam.h"
+
 #include <QString>
 
 // The directory of the executable with a trailing '/': the data files, config.ini, the templates
@@ -11,10 +13,12 @@ QString AppDir();
 class ScopedAppDir {
 public:
     explicit ScopedAppDir(const QString& directory);
-    ~ScopedAppDir();
-    ScopedAppDir(const ScopedAppDir&) = delete;
-    ScopedAppDir& operator=(const ScopedAppDir&) = delete;
 
 private:
-    QString m_previous;
+    struct Tag;
+    friend QString AppDir();
+    using AppDirSeam = Seam<const QString, Tag>;
+
+    const QString m_directory;
+    AppDirSeam::Scope m_scope;
 };

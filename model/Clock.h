@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Seam.h"
+
 // The current local date-time as a day count since 30 December 1899. Production uses the system
 // clock; tests install a fake for the duration of a scope.
 class Clock {
@@ -11,13 +13,4 @@ public:
 double Now();
 
 // Installs a clock for as long as it lives; the previous one comes back afterwards.
-class ScopedClock {
-public:
-    explicit ScopedClock(const Clock& clock);
-    ~ScopedClock();
-    ScopedClock(const ScopedClock&) = delete;
-    ScopedClock& operator=(const ScopedClock&) = delete;
-
-private:
-    const Clock* m_previous;
-};
+using ScopedClock = Seam<const Clock>::Scope;
