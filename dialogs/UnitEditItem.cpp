@@ -16,15 +16,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-QByteArray CompletePageUrl(QByteArrayView typed)
-{
-    // Pages of either scheme are fetched; prefixing an https address would make it unreachable.
-    const QByteArray folded = UpperAscii(typed);
-    if (folded.contains("HTTP://") || folded.contains("HTTPS://"))
-        return typed.toByteArray();
-    return "http://" + typed.toByteArray();
-}
-
 void CheckLinkInput(const LinkInput& input)
 {
     if (TrimControl(input.website).isEmpty())

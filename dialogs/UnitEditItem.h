@@ -29,11 +29,6 @@ struct LinkInput {
     QByteArray email;
 };
 
-// The page address as saved: "http://" goes in front of the text as typed unless the text already
-// holds "http://" or "https://" somewhere, in any case of a to z. Trimming comes later, so blanks
-// typed before a bare address end up after the prefix.
-QByteArray CompletePageUrl(QByteArrayView typed);
-
 // Throws LinkInputFault: first when no website is chosen, then when the address is blank.
 void CheckLinkInput(const LinkInput& input);
 

@@ -94,19 +94,6 @@ QLabel* WrappedLabel(const QString& text, QWidget* parent)
 
 }  // namespace
 
-QByteArray NormalizeUrl(QByteArrayView line)
-{
-    // The https scheme counts as well as http, so that secure partner pages import as themselves.
-    const QByteArray upper = UpperAscii(line);
-    if (upper.contains("HTTP://") || upper.contains("HTTPS://"))
-        return line.toByteArray();
-    QByteArray url;
-    url.reserve(line.size() + 7);
-    url.append("http://");
-    url.append(line);
-    return url;
-}
-
 TfrmImport::TfrmImport(QWidget* parent, const WebsiteTree& websites, LinkList& links) : QDialog(parent), m_links(links)
 {
     setWindowTitle(QStringLiteral("Import inbound links wizard"));
@@ -366,7 +353,7 @@ void TfrmImport::Button3Click()
     std::vector<QByteArray> urls;
     urls.reserve(lines.size());
     for (const QByteArrayView line : lines)
-        urls.push_back(NormalizeUrl(line));
+        urls.push_back(CompletePageUrl(line));
     m_preview->append(std::move(urls));
 }
 

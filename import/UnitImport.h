@@ -17,10 +17,6 @@ class QTreeView;
 class WebsiteCheckList;
 class WebsiteTree;
 
-// The line as a page URL: "http://" in front unless the line already names the http or https
-// scheme somewhere (in any letter case).
-QByteArray NormalizeUrl(QByteArrayView line);
-
 // The import wizard: a text file of partner page URLs, one a line, becomes new inbound links of one
 // website. Four pages; nothing reaches the links list before "Finish".
 class TfrmImport : public QDialog {

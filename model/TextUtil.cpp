@@ -46,3 +46,16 @@ int CompareFolded(QByteArrayView a, QByteArrayView b)
     }
     return static_cast<int>(a.size() - b.size());
 }
+
+QByteArray CompletePageUrl(QByteArrayView typed)
+{
+    // Pages of either scheme are fetched; prefixing an https address would make it unreachable.
+    const QByteArray folded = UpperAscii(typed);
+    if (folded.contains("HTTP://") || folded.contains("HTTPS://"))
+        return typed.toByteArray();
+    QByteArray url;
+    url.reserve(typed.size() + 7);
+    url.append("http://");
+    url.append(typed);
+    return url;
+}

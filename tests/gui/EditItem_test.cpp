@@ -2,6 +2,7 @@
 #include "gui/ModalScript.h"
 #include "model/Clock.h"
 #include "model/LinkList.h"
+#include "model/TextUtil.h"
 #include "model/WebsiteTree.h"
 #include "support/FakePrompts.h"
 #include "support/QtPrinters.h"
@@ -72,19 +73,6 @@ protected:
         EXPECT_EQ(script.unexpected(), 0);
     }
 };
-
-TEST(PageUrlTest, HttpPrefixOnlyWhenNeitherSchemeIsThere)
-{
-    EXPECT_EQ(CompletePageUrl("www.partner.example/links"), QByteArray("http://www.partner.example/links"));
-    EXPECT_EQ(CompletePageUrl("HtTp://partner.example"), QByteArray("HtTp://partner.example"));
-    EXPECT_EQ(CompletePageUrl("https://partner.example/"), QByteArray("https://partner.example/"));
-    EXPECT_EQ(CompletePageUrl("HTTPS://partner.example/"), QByteArray("HTTPS://partner.example/"));
-    // Anywhere counts, also inside the query of another address.
-    EXPECT_EQ(CompletePageUrl("partner.example/go?to=http://x.example"),
-              QByteArray("partner.example/go?to=http://x.example"));
-    EXPECT_EQ(CompletePageUrl("ftp://partner.example"), QByteArray("http://ftp://partner.example"));
-    EXPECT_EQ(CompletePageUrl("https:/partner.example"), QByteArray("http://https:/partner.example"));
-}
 
 TEST(PageUrlTest, PrefixGoesBeforeTheUntrimmedTextAndOnlyOuterBlanksAreTrimmed)
 {

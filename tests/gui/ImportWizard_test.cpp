@@ -60,23 +60,6 @@ protected:
     TfrmImport wizard{nullptr, websites, links};
 };
 
-TEST(NormalizeUrl, PrefixesHttpUnlessTheLineNamesHttpOrHttpsAnywhere)
-{
-    EXPECT_EQ(NormalizeUrl("www.a.example/links.html"), "http://www.a.example/links.html");
-    EXPECT_EQ(NormalizeUrl("http://a.example"), "http://a.example");
-    EXPECT_EQ(NormalizeUrl("hTtP://a.example"), "hTtP://a.example");
-    EXPECT_EQ(NormalizeUrl("https://a.example/p"), "https://a.example/p");
-    EXPECT_EQ(NormalizeUrl("HttpS://a.example/p"), "HttpS://a.example/p");
-    EXPECT_EQ(NormalizeUrl("a.example/go?to=https://b.example"), "a.example/go?to=https://b.example");
-    EXPECT_EQ(NormalizeUrl("ftp://a.example"), "http://ftp://a.example");
-    EXPECT_EQ(NormalizeUrl("https:/a.example"), "http://https:/a.example");
-    EXPECT_EQ(NormalizeUrl("httpx.example"), "http://httpx.example");
-    EXPECT_EQ(NormalizeUrl(""), "http://");
-    EXPECT_EQ(NormalizeUrl(" a b "), "http:// a b ");
-    // Only a to z fold: a dotless i does not make "HTTP".
-    EXPECT_EQ(NormalizeUrl("ht\xfdp://a.example"), "http://ht\xfdp://a.example");
-}
-
 TEST_F(ImportWizardTest, StartsOnTheWelcomePageWithTheWebsitesInTreeOrder)
 {
     EXPECT_EQ(wizard.windowTitle(), QStringLiteral("Import inbound links wizard"));

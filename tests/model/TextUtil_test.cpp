@@ -61,3 +61,20 @@ TEST_F(WebsiteTreeTest, DamagedFileWithIdZeroSiteOverridesRootUrl)
     EXPECT_EQ(tree.SiteUrlOf(0), QByteArray("broken.example"));
     EXPECT_EQ(tree.WebsiteNameById(0), QByteArray("Broken"));
 }
+
+TEST(TextUtil, PageAddressGetsHttpUnlessEitherSchemeIsNamedAnywhere)
+{
+    EXPECT_EQ(CompletePageUrl("www.partner.example/links"), "http://www.partner.example/links");
+    EXPECT_EQ(CompletePageUrl("HtTp://partner.example"), "HtTp://partner.example");
+    EXPECT_EQ(CompletePageUrl("https://partner.example/"), "https://partner.example/");
+    EXPECT_EQ(CompletePageUrl("HttpS://partner.example/p"), "HttpS://partner.example/p");
+    // Anywhere counts, also inside the query of another address.
+    EXPECT_EQ(CompletePageUrl("partner.example/go?to=http://x.example"), "partner.example/go?to=http://x.example");
+    EXPECT_EQ(CompletePageUrl("ftp://partner.example"), "http://ftp://partner.example");
+    EXPECT_EQ(CompletePageUrl("https:/partner.example"), "http://https:/partner.example");
+    EXPECT_EQ(CompletePageUrl("httpx.example"), "http://httpx.example");
+    EXPECT_EQ(CompletePageUrl(""), "http://");
+    EXPECT_EQ(CompletePageUrl(" a b "), "http:// a b ");
+    // Only a to z fold: a dotless i does not make "HTTP".
+    EXPECT_EQ(CompletePageUrl("ht\xfdp://a.example"), "http://ht\xfdp://a.example");
+}
