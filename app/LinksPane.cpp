@@ -34,8 +34,8 @@ LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* par
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setSortIndicator(-1, Qt::AscendingOrder);
-    static constexpr int DesignWidths[ColumnCount] = {50, 140, 80, 80, 80, 80, 80};
-    for (int column = 0; column < ColumnCount; ++column)
+    static constexpr int DesignWidths[LinkColumnCount] = {50, 140, 80, 80, 80, 80, 80};
+    for (int column = 0; column < LinkColumnCount; ++column)
         header->resizeSection(column, DesignWidths[column]);
     setView(m_view);
 

@@ -14,7 +14,6 @@ class LinksPane : public SidePanel {
     Q_OBJECT
 
 public:
-    static constexpr int ColumnCount = 7;
     static constexpr int MinColumnWidth = 10;
     static constexpr int MaxColumnWidth = 10000;
     static const char* const AllWebsitesCaption;

@@ -2,6 +2,7 @@
 
 #include "app/LinksPane.h"
 #include "app/WebsitesPane.h"
+#include "model/LinkColumns.h"
 #include "model/SettingsFile.h"
 
 #include <QGuiApplication>
@@ -38,7 +39,7 @@ void WindowState::Restore(const SettingsFile& settings, QMainWindow& window, Web
             BoundedToScreens(QSize(settings.read(Keys::WindowWidth), settings.read(Keys::WindowHeight)), window));
     }
 
-    for (int column = 0; column < Keys::ColumnCount; ++column)
+    for (int column = 0; column < LinkColumnCount; ++column)
         links.setColumnWidth(column, settings.read(Keys::ColumnWidth(column)));
 }
 
@@ -53,6 +54,6 @@ void WindowState::Save(SettingsFile& settings, const QMainWindow& window, const 
         settings.write(Keys::WindowWidth, window.width());
         settings.write(Keys::WindowHeight, window.height());
     }
-    for (int column = 0; column < Keys::ColumnCount; ++column)
+    for (int column = 0; column < LinkColumnCount; ++column)
         settings.write(Keys::ColumnWidth(column), links.columnWidth(column));
 }

@@ -2,12 +2,14 @@
 
 #include "model/AppError.h"
 #include "model/IniText.h"
+#include "model/LinkColumns.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <optional>
 
@@ -39,9 +41,11 @@ std::optional<QByteArray> readWhole(const QString& path)
 
 IntKey Keys::ColumnWidth(int column)
 {
-    static constexpr const char* names[ColumnCount] = {"0", "1", "2", "3", "4", "5", "6"};
-    Q_ASSERT(column >= 0 && column < ColumnCount);
-    return {"ColumnWidth", names[std::clamp(column, 0, ColumnCount - 1)], ColumnWidthDefault};
+    static constexpr const char* names[] = {"0",  "1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10", "11",
+                                            "12", "13", "14", "15", "16", "17", "18", "19", "20", "21", "22", "23"};
+    static_assert(std::size(names) >= LinkColumnCount, "a key name for every column of the links list");
+    Q_ASSERT(column >= 0 && column < LinkColumnCount);
+    return {"ColumnWidth", names[std::clamp(column, 0, LinkColumnCount - 1)], ColumnWidthDefault};
 }
 
 SettingsFile::SettingsFile(QString path) : m_path(std::move(path))

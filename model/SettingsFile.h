@@ -37,9 +37,8 @@ inline constexpr TextKey ProxyPass{"Proxy", "ProxyPass", ""};
 inline constexpr IntKey ConnectTimeout{"Connect", "Timeout", 10};
 // Seconds without a byte received before a fetch fails; 0 means none. Hand-added only.
 inline constexpr IntKey ReadTimeout{"Connect", "ReadTimeout", 30};
-inline constexpr int ColumnCount = 7;
 inline constexpr int ColumnWidthDefault = 50;
-// "ColumnWidth"/"0" to "6", one per column of the inbound links list.
+// "ColumnWidth"/"0", "1", ..., one per column of the inbound links list (LinkColumnCount of them).
 IntKey ColumnWidth(int column);
 }  // namespace Keys
 

@@ -4,6 +4,7 @@
 #include "app/WebsiteTreeModel.h"
 #include "app/WebsitesPane.h"
 #include "gui/MenuEntry.h"
+#include "model/LinkColumns.h"
 #include "model/SettingsFile.h"
 #include "support/FakePrompts.h"
 #include "support/QtPrinters.h"
@@ -41,7 +42,7 @@ protected:
     std::vector<int> columnWidths(const TfrmMain& window) const
     {
         std::vector<int> widths;
-        for (int column = 0; column < LinksPane::ColumnCount; ++column)
+        for (int column = 0; column < LinkColumnCount; ++column)
             widths.push_back(window.linksPane().columnWidth(column));
         return widths;
     }

@@ -1,5 +1,6 @@
 #include "model/AppError.h"
 #include "model/IniText.h"
+#include "model/LinkColumns.h"
 #include "model/SettingsFile.h"
 
 #include <QDir>
@@ -58,7 +59,7 @@ TEST_F(SettingsFileTest, MissingFileGivesEveryDefault)
     EXPECT_FALSE(settings.read(Keys::WindowMax));
     EXPECT_EQ(settings.read(Keys::WindowWidth), 799);
     EXPECT_EQ(settings.read(Keys::WindowHeight), 535);
-    for (int column = 0; column < Keys::ColumnCount; ++column)
+    for (int column = 0; column < LinkColumnCount; ++column)
         EXPECT_EQ(settings.read(Keys::ColumnWidth(column)), 50) << column;
     EXPECT_EQ(QByteArray(Keys::ColumnWidth(6).key), QByteArray("6"));
     EXPECT_FALSE(QFile::exists(path())) << "reading must not create the file";
