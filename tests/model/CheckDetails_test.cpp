@@ -120,13 +120,4 @@ TEST(CheckDetails, OutOfRangeValuesAreKeptInRange)
     EXPECT_EQ(CheckDetails(facts).matchLength(), 0);
 }
 
-TEST(CheckDetails, KindNamesAreTheStableOnes)
-{
-    EXPECT_EQ(LinkKindName(LinkKind::Followed), "followed");
-    EXPECT_EQ(LinkKindName(LinkKind::Nofollow), "nofollow");
-    EXPECT_EQ(LinkKindName(LinkKind::Mention), "mention");
-    EXPECT_EQ(LinkKindName(LinkKind::None), "none");
-    EXPECT_TRUE(LinkKindName(LinkKind::Unknown).isEmpty());
-}
-
 }  // namespace
