@@ -1,8 +1,6 @@
 #include "check/PageMatch.h"
 
-#include <algorithm>
 #include <array>
-#include <functional>
 
 namespace {
 
@@ -18,25 +16,32 @@ unsigned char Upper(char c)
     return AsciiUpper[static_cast<unsigned char>(c)];
 }
 
-struct UpperHash {
-    std::size_t operator()(char c) const { return Upper(c); }
-};
-
-struct UpperEqual {
-    bool operator()(char a, char b) const { return Upper(a) == Upper(b); }
-};
-
 }  // namespace
 
 qsizetype FindAddress(QByteArrayView page, QByteArrayView siteUrl)
 {
-    if (siteUrl.isEmpty() || page.size() < siteUrl.size())
+    const qsizetype length = siteUrl.size();
+    if (length == 0 || page.size() < length)
         return -1;
-    // Folding while searching is the same test as searching an upper-cased copy, without a second
-    // page in memory.
-    const std::boyer_moore_horspool_searcher searcher(siteUrl.begin(), siteUrl.end(), UpperHash(), UpperEqual());
-    const auto found = std::search(page.begin(), page.end(), searcher);
-    return found == page.end() ? -1 : found - page.begin();
+    // Horspool's search on folded bytes: the same test as searching an upper-cased copy, without a
+    // second page in memory, and with a table cheap enough to build for every short text it meets.
+    std::array<qsizetype, 256> shift;
+    shift.fill(length);
+    for (qsizetype i = 0; i < length - 1; ++i)
+        shift[Upper(siteUrl[i])] = length - 1 - i;
+    const unsigned char last = Upper(siteUrl[length - 1]);
+    for (qsizetype at = 0; at <= page.size() - length;) {
+        const unsigned char end = Upper(page[at + length - 1]);
+        if (end == last) {
+            qsizetype i = length - 2;
+            while (i >= 0 && Upper(page[at + i]) == Upper(siteUrl[i]))
+                --i;
+            if (i < 0)
+                return at;
+        }
+        at += shift[end];
+    }
+    return -1;
 }
 
 bool MatchPage(QByteArrayView page, QByteArrayView siteUrl)
