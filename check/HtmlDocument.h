@@ -11,11 +11,12 @@
 // the CPU time, a parse is given up.
 struct ParseLimits {
     qsizetype maxBytes = qsizetype(16) << 20;
-    // Memory: base plus perByte for every byte parsed. A typical page needs about eight times its
+    // Memory: base plus perByte for every byte parsed. A typical page needs about ten times its
     // size, one made mostly of tags about forty.
     qsizetype baseMemory = qsizetype(64) << 20;
     qsizetype memoryPerByte = 24;
-    // Thread CPU time: base plus perMiB for every MiB parsed. Typical pages parse at 15 to 60 MB/s.
+    // Thread CPU time: base plus perMiB for every MiB parsed. Typical pages parse at 5 to 20 MB per
+    // CPU second.
     qint64 baseCpuMs = 1000;
     qint64 cpuMsPerMiB = 250;
 };
