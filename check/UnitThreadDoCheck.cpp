@@ -7,45 +7,8 @@
 #include "model/Clock.h"
 #include "model/LinkList.h"
 
-#include <algorithm>
-#include <array>
-#include <functional>
 #include <system_error>
 #include <thread>
-
-namespace {
-
-constexpr std::array<unsigned char, 256> AsciiUpper = [] {
-    std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 256; ++c)
-        table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return table;
-}();
-
-unsigned char Upper(char c)
-{
-    return AsciiUpper[static_cast<unsigned char>(c)];
-}
-
-struct UpperHash {
-    std::size_t operator()(char c) const { return Upper(c); }
-};
-
-struct UpperEqual {
-    bool operator()(char a, char b) const { return Upper(a) == Upper(b); }
-};
-
-}  // namespace
-
-bool MatchPage(QByteArrayView page, QByteArrayView siteUrl)
-{
-    if (siteUrl.isEmpty() || page.size() < siteUrl.size())
-        return false;
-    // Folding while searching is the same test as searching an upper-cased copy, without a second
-    // page in memory.
-    const std::boyer_moore_horspool_searcher searcher(siteUrl.begin(), siteUrl.end(), UpperHash(), UpperEqual());
-    return std::search(page.begin(), page.end(), searcher) != page.end();
-}
 
 const ThreadDoCheck* ThreadDoCheck::Start(std::shared_ptr<CheckChannel> channel, LinkRecord record,
                                           const SettingsFile& settings)

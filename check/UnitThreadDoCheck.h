@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/PageMatch.h"
 #include "model/Records.h"
 #include "model/SettingsFile.h"
 
@@ -9,11 +10,6 @@
 #include <memory>
 
 class CheckChannel;
-
-// Whether the page holds the address: both upper-cased in ASCII only (a to z; every other byte,
-// those above 127 included, must match exactly) and searched as bytes over the whole page, NUL
-// bytes included. An empty address or an empty page never matches.
-bool MatchPage(QByteArrayView page, QByteArrayView siteUrl);
 
 // One check of one inbound link, on a thread of its own that frees the worker when it ends.
 //

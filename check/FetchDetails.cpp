@@ -1,0 +1,48 @@
+#include "check/FetchDetails.h"
+
+#include "check/FailureKind.h"
+
+namespace {
+
+bool HeaderSays(const FetchResult& fetch, QByteArrayView name, QByteArrayView value)
+{
+    for (const auto& [key, text] : fetch.headers) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0 && value.compare(text.trimmed(), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsBlocked(const FetchResult& fetch)
+{
+    switch (fetch.status) {
+    case 401:
+    case 403:
+    case 429:
+    case 999: return true;
+    default: break;
+    }
+    return HeaderSays(fetch, "cf-mitigated", "challenge") || HeaderSays(fetch, "x-amzn-waf-action", "challenge") ||
+        HeaderSays(fetch, "x-amzn-waf-action", "captcha");
+}
+
+CheckDetails DetailsOfFetch(const FetchResult& fetch, QByteArrayView websiteUrl, const ParseLimits& limits)
+{
+    CheckFacts facts;
+    facts.httpStatus = fetch.status > 0 ? fetch.status : 0;
+    facts.failure = FailureKindName(fetch.error).toByteArray();
+    facts.reason = fetch.text;
+    facts.finalUrl = fetch.finalUrl;
+    for (const RedirectHop& hop : fetch.redirects)
+        facts.redirects.append({hop.url, hop.status});
+    facts.elapsedMs = fetch.elapsedMs;
+    facts.bytesReceived = fetch.bytesReceived;
+    facts.contentType = fetch.header("Content-Type");
+    facts.blocked = IsBlocked(fetch);
+    // A challenge page says nothing about the partner's links.
+    if (fetch && fetch.status >= 200 && fetch.status <= 299 && !facts.blocked)
+        facts.analysis = AnalysePage(fetch.body, fetch.headers, fetch.finalUrl, websiteUrl, limits);
+    return CheckDetails(facts);
+}

@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+// Whether a fetched page links to the website, and how.
+enum class LinkKind : std::uint8_t {
+    Unknown,   // nothing was fetched, or the page was not analysed (see AnalysisExtent)
+    Followed,  // a link to the website that search engines follow, on a page without nofollow
+    Nofollow,  // links to the website, none of them followed
+    Mention,   // no link, but the page holds the address as the verdict's byte search finds it
+    None,
+};
+
+// How much of the page the link analysis saw.
+enum class AnalysisExtent : std::uint8_t {
+    NotAnalysed,  // no body with a 2xx status, or bot protection answered
+    Whole,
+    Prefix,     // only the first part of a page too long to analyse whole
+    Abandoned,  // the page needed more time or memory than an analysis may take
+};
+
+// "followed", "nofollow", "mention", "none"; empty for Unknown.
+QByteArrayView LinkKindName(LinkKind kind);
+
+// What the link analysis found on one page. A plain value; page texts are UTF-8 bytes.
+struct LinkAnalysis {
+    LinkKind kind = LinkKind::Unknown;
+    AnalysisExtent extent = AnalysisExtent::NotAnalysed;
+    bool noindex = false;
+    bool pageNofollow = false;
+    bool canonicalElsewhere = false;
+
+    // The shown link: the first followed link to the website, or else the first link to it.
+    QByteArray href;        // resolved against the document's base
+    QByteArray rel;         // its rel tokens in lower case, one blank between two
+    QByteArray anchorText;  // whitespace collapsed, at most 200 characters
+
+    QByteArray canonical;  // resolved, or empty when the page names none
+
+    // Page source around the shown link, or around the first mention, and where that lies in it.
+    QByteArray evidence;
+    int matchStart = 0;
+    int matchLength = 0;
+
+    bool operator==(const LinkAnalysis&) const = default;
+};
+
+// One redirect followed: the address that answered with it, and its status.
+struct RedirectStep {
+    QByteArray url;
+    int status = 0;
+
+    bool operator==(const RedirectStep&) const = default;
+};
+
+// Everything one check found out, as plain fields: what CheckDetails is made from and gives back.
+struct CheckFacts {
+    int httpStatus = 0;   // of the last response; 0 when no status was read
+    QByteArray failure;   // the failure kind in kebab case ("connect-timeout"), empty on success
+    QString reason;       // why it failed, for a person
+    QByteArray finalUrl;  // the last address requested
+    QList<RedirectStep> redirects;
+    qint64 elapsedMs = 0;
+    qint64 bytesReceived = 0;
+    QByteArray contentType;
+    bool blocked = false;  // bot protection or a rate limit answered, not the page
+    LinkAnalysis analysis;
+
+    bool operator==(const CheckFacts&) const = default;
+};
+
+// The details of a check, kept beside its verdict. A record keeps the latest one for every link,
+// so the value is small: the numbers and flags inline, every text in one shared block. Copies share
+// that block, which makes handing a value from a worker to the UI thread cheap and safe.
+class CheckDetails {
+public:
+    CheckDetails() = default;  // no check has run
+    explicit CheckDetails(const CheckFacts& facts);
+
+    CheckFacts facts() const;
+    bool isNull() const { return m_pool.isNull(); }
+
+    int httpStatus() const { return m_status; }
+    QByteArrayView failure() const { return text(Failure); }
+    QString reason() const { return QString::fromUtf8(text(Reason)); }
+    QByteArrayView finalUrl() const { return text(FinalUrl); }
+    qsizetype redirectCount() const { return m_hops; }
+    RedirectStep redirect(qsizetype index) const;
+    qint64 elapsedMs() const { return m_elapsedMs; }
+    qint64 bytesReceived() const { return m_bytes; }
+    QByteArrayView contentType() const { return text(ContentType); }
+    bool blocked() const { return m_flags & BlockedFlag; }
+
+    LinkKind linkKind() const { return m_kind; }
+    AnalysisExtent extent() const { return m_extent; }
+    bool noindex() const { return m_flags & NoindexFlag; }
+    bool pageNofollow() const { return m_flags & PageNofollowFlag; }
+    bool canonicalElsewhere() const { return m_flags & CanonicalElsewhereFlag; }
+    QByteArrayView href() const { return text(Href); }
+    QByteArrayView rel() const { return text(Rel); }
+    QList<QByteArrayView> relTokens() const;
+    QByteArrayView anchorText() const { return text(AnchorText); }
+    QByteArrayView canonical() const { return text(Canonical); }
+    QByteArrayView evidence() const { return text(Evidence); }
+    int matchStart() const { return m_matchStart; }
+    int matchLength() const { return m_matchLength; }
+
+    bool operator==(const CheckDetails& other) const;
+
+private:
+    // The texts in the pool, in this order; the redirects' addresses follow them.
+    enum Field : int { Failure, Reason, FinalUrl, ContentType, Href, Rel, AnchorText, Canonical, Evidence, FieldCount };
+    enum Flag : std::uint8_t {
+        BlockedFlag = 1,
+        NoindexFlag = 2,
+        PageNofollowFlag = 4,
+        CanonicalElsewhereFlag = 8,
+    };
+
+    QByteArrayView text(int index) const;
+
+    // The pool: the end of every text (32-bit, from the start of the texts), the redirects'
+    // statuses (16-bit), then the texts themselves one after another.
+    QByteArray m_pool;
+    qint64 m_bytes = 0;
+    qint32 m_elapsedMs = 0;
+    qint16 m_status = 0;
+    std::uint16_t m_hops = 0;
+    std::uint16_t m_matchStart = 0;
+    std::uint16_t m_matchLength = 0;
+    LinkKind m_kind = LinkKind::Unknown;
+    AnalysisExtent m_extent = AnalysisExtent::NotAnalysed;
+    std::uint8_t m_flags = 0;
+};
