@@ -39,6 +39,11 @@ private:
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog || dialog == m_current)
             return;
+        // A dialog gets its focus widget once its window is active; on a loaded machine that can
+        // come a few polls after it opened. Wait for it, up to about a second.
+        if (!dialog->isActiveWindow() && ++m_activationPolls < 200)
+            return;
+        m_activationPolls = 0;
         m_current = dialog;
         if (m_steps.empty()) {
             ++m_unexpected;
@@ -53,6 +58,7 @@ private:
     QTimer m_timer;
     std::deque<Step> m_steps;
     QPointer<QDialog> m_current;
+    int m_activationPolls = 0;
     int m_unexpected = 0;
 };
 
