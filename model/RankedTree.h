@@ -63,7 +63,7 @@ public:
     template <unsigned Counter>
     std::uint32_t count() const
     {
-        return m_nodes[m_root].counts[Counter];
+        return m_nodes[m_root].counts[slot(Counter)];
     }
     std::uint32_t size() const { return count<AllNodes>(); }
     // How many nodes the counter counts before x in the sequence (x must be in it).
@@ -109,9 +109,12 @@ private:
         Index left = 0;
         Index right = 0;
         Index parent = 0;
-        std::array<std::uint32_t, CountedFlags + 1> counts{};  // per counter, over the subtree
+        std::array<std::uint32_t, CountedFlags + 1> counts{};  // per counter (at its slot), over the subtree
         Flags flags = 0;
     };
+
+    // Where a counter's count sits in a node: every node's first, as that one is used most.
+    static constexpr unsigned slot(unsigned counter) { return counter == AllNodes ? 0 : counter + 1; }
 
     template <unsigned Counter>
     static std::uint32_t own(const Node& n)
@@ -199,7 +202,10 @@ void RankedTree<Value, CountedFlags>::rewriteFlags(Change change)
     for (Node& n : m_nodes) {
         if (!(n.flags & InUse))
             continue;
-        n.flags = static_cast<Flags>(change(n.value, static_cast<Flags>(n.flags & ~InUse)) | InUse);
+        const Flags was = static_cast<Flags>(n.flags & ~InUse);
+        const Flags now = static_cast<Flags>(change(n.value, was));
+        if (now != was)  // most nodes keep theirs: leave their memory clean
+            n.flags = static_cast<Flags>(now | InUse);
     }
     recount();
 }
@@ -218,12 +224,12 @@ template <class Value, unsigned CountedFlags>
 template <unsigned Counter>
 std::uint32_t RankedTree<Value, CountedFlags>::rank(Index x) const
 {
-    std::uint32_t r = m_nodes[m_nodes[x].left].counts[Counter];
+    std::uint32_t r = m_nodes[m_nodes[x].left].counts[slot(Counter)];
     while (x != m_root) {
         const Index p = m_nodes[x].parent;
         const Node& up = m_nodes[p];
         if (up.right == x)
-            r += m_nodes[up.left].counts[Counter] + own<Counter>(up);
+            r += m_nodes[up.left].counts[slot(Counter)] + own<Counter>(up);
         x = p;
     }
     return r;
@@ -236,7 +242,7 @@ auto RankedTree<Value, CountedFlags>::nth(std::uint32_t k) const -> Index
     Index t = m_root;
     while (t) {
         const Node& n = m_nodes[t];
-        const std::uint32_t onLeft = m_nodes[n.left].counts[Counter];
+        const std::uint32_t onLeft = m_nodes[n.left].counts[slot(Counter)];
         if (k < onLeft) {
             t = n.left;
         } else if (own<Counter>(n) && k == onLeft) {
@@ -257,11 +263,11 @@ std::uint32_t RankedTree<Value, CountedFlags>::countBefore(std::uint32_t positio
     Index t = m_root;
     while (t) {
         const Node& n = m_nodes[t];
-        const std::uint32_t leftSize = m_nodes[n.left].counts[AllNodes];
+        const std::uint32_t leftSize = m_nodes[n.left].counts[0];
         if (position <= leftSize) {
             t = n.left;
         } else {
-            count += m_nodes[n.left].counts[Counter] + own<Counter>(n);
+            count += m_nodes[n.left].counts[slot(Counter)] + own<Counter>(n);
             position -= leftSize + 1;
             t = n.right;
         }
@@ -278,7 +284,7 @@ std::uint32_t RankedTree<Value, CountedFlags>::partitionPoint(GoesFirst goesFirs
     while (t) {
         const Node& n = m_nodes[t];
         if (goesFirst(static_cast<const Value&>(n.value))) {
-            count += m_nodes[n.left].counts[AllNodes] + 1;
+            count += m_nodes[n.left].counts[0] + 1;
             t = n.right;
         } else {
             t = n.left;
@@ -376,9 +382,9 @@ void RankedTree<Value, CountedFlags>::pull(Index x)
     Node& n = m_nodes[x];
     const Node& l = m_nodes[n.left];
     const Node& r = m_nodes[n.right];
-    n.counts[AllNodes] = 1 + l.counts[AllNodes] + r.counts[AllNodes];
+    n.counts[0] = 1 + l.counts[0] + r.counts[0];
     for (unsigned f = 0; f < CountedFlags; ++f)
-        n.counts[f] = ((n.flags >> f) & 1u) + l.counts[f] + r.counts[f];
+        n.counts[f + 1] = ((n.flags >> f) & 1u) + l.counts[f + 1] + r.counts[f + 1];
     if (n.left)
         m_nodes[n.left].parent = x;
     if (n.right)
@@ -403,7 +409,7 @@ void RankedTree<Value, CountedFlags>::split(Index t, std::uint32_t k, Index& a, 
         return;
     }
     Node& n = m_nodes[t];
-    const std::uint32_t leftSize = m_nodes[n.left].counts[AllNodes];
+    const std::uint32_t leftSize = m_nodes[n.left].counts[0];
     if (k <= leftSize) {
         split(n.left, k, a, n.left);
         b = t;
@@ -421,8 +427,8 @@ auto RankedTree<Value, CountedFlags>::merge(Index a, Index b) -> Index
         return b;
     if (!b)
         return a;
-    const std::uint64_t sa = m_nodes[a].counts[AllNodes];
-    const std::uint64_t sb = m_nodes[b].counts[AllNodes];
+    const std::uint64_t sa = m_nodes[a].counts[0];
+    const std::uint64_t sb = m_nodes[b].counts[0];
     if (random() % (sa + sb) < sa) {
         m_nodes[a].right = merge(m_nodes[a].right, b);
         pull(a);
