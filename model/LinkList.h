@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/LinkColumns.h"
+#include "model/LinkRows.h"
+#include "model/LinkSorter.h"
 #include "model/Records.h"
 
 #include <QByteArray>
@@ -58,9 +60,9 @@ public:
     };
 
     // Sizes.
-    int rowCount() const;
-    int visibleCount() const;
-    int selectedCount() const;
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    int visibleCount() const { return static_cast<int>(m_rows.count<RowVisible>()); }
+    int selectedCount() const { return static_cast<int>(m_rows.count<RowSelected>()); }
 
     // By display row.
     const rMonitorInfo& record(int row) const;
@@ -121,79 +123,40 @@ public:
 
     // Sorting. A header click or SortByColumn sets the column and flips the direction, every
     // time; on a list without rows nothing changes.
-    int sortColumn() const { return m_sortColumn; }
-    Direction sortDirection() const { return m_direction; }
-    void VSTItemHeaderClick(int column);
+    int sortColumn() const { return m_sorter.column(); }
+    Direction sortDirection() const { return m_sorter.descending() ? Direction::Descending : Direction::Ascending; }
+    void VSTItemHeaderClick(int column) { SortByColumn(column); }
     void SortByColumn(int column);
     void ArrangeItem(int entry);
 
     // Status bar: " N inbound link(s)", " N found", " N not found", " N connection error", all
     // counting visible rows.
-    int CountVisibleWithStatus(LinkStatus status) const;
+    int CountVisibleWithStatus(LinkStatus status) const { return m_visibleWithStatus[status]; }
     std::array<QString, 4> StatusBarTexts() const;
 
 private:
-    struct Node {
-        LinkRecord record;
-        std::uint32_t left = 0;
-        std::uint32_t right = 0;
-        std::uint32_t parent = 0;
-        std::uint32_t size = 0;
-        std::uint32_t visibleCount = 0;
-        std::uint32_t selectedCount = 0;
-        bool visible = false;
-        bool selected = false;
-        bool dirty = false;
-    };
-    using Index = std::uint32_t;
+    using Index = LinkRows::Index;
 
-    // The tree: nodes in display order by position, each with the counts of its subtree.
+    // Rows and their records.
+    Index nodeOf(const rMonitorInfo& record) const;
+    template <unsigned Counter>
+    Index nodeAt(int k) const;
+    std::vector<Index> selectedNodes(bool visibleOnly) const;
     Index newNode(LinkRecord record);
     void freeNode(Index x);
-    void pull(Index x);
-    void split(Index t, std::uint32_t k, Index& a, Index& b);
-    Index merge(Index a, Index b);
-    Index build(const std::vector<Index>& order, std::size_t lo, std::size_t hi);
-    void rebuild(const std::vector<Index>& order);
-    void recomputeCounts();
-    void inOrder(std::vector<Index>& out) const;
-    void insertAt(std::uint32_t position, Index x);
-    void detach(Index x);
-    void refreshPath(Index x);
-    std::uint32_t rankOf(Index x) const;
-    std::uint32_t visibleRankOf(Index x) const;
-    std::uint32_t selectedRankOf(Index x) const;
-    Index nodeAt(std::uint32_t k) const;
-    Index visibleNodeAt(std::uint32_t k) const;
-    Index selectedNodeAt(std::uint32_t k) const;
-    std::uint32_t visibleBefore(std::uint32_t position) const;
-    Index nodeOf(const rMonitorInfo& record) const;
-    std::uint64_t random();
-
-    // Sorting.
-    bool before(const rMonitorInfo& a, const rMonitorInfo& b) const;
-    std::uint32_t countBefore(const rMonitorInfo& key, bool orEqual) const;
-    void markDirty(Index x);
-    void sortAll();
-    void sortDirty(std::vector<Index>& dirty);
-    void finishUpdate();
+    void removeNodes(std::vector<Index> doomed);
+    // Shows the rows for which shows(const rMonitorInfo&) holds and hides the others.
+    template <class Shows>
+    void filter(Shows shows);
 
     // Notifications.
     bool announcing() const { return m_observer && !m_resetPending; }
     void requireReset();
-    void setVisibleCounted(Node& node, bool visible);
-    void removeNodes(std::vector<Index> doomed);
 
-    std::vector<Node> m_nodes;  // [0] is the empty tree
-    std::vector<Index> m_free;
-    Index m_root = 0;
-    std::vector<Index> m_dirty;
+    LinkRows m_rows;
+    LinkSorter m_sorter{m_rows};
     std::array<int, 256> m_visibleWithStatus{};
-    int m_sortColumn = NoColumn;
-    Direction m_direction = Direction::Ascending;
     int m_updateDepth = 0;
-    bool m_sortAllPending = false;
     bool m_resetPending = false;
     LinkListObserver* m_observer = nullptr;
-    std::uint64_t m_random = 0x9e3779b97f4a7c15ull;
 };
