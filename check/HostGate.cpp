@@ -68,6 +68,11 @@ void HostGate::leave(const QByteArray& host, bool counted)
     if (counted)
         --entry->second.holding;
     forgetIfIdle(entry);
+    // Now and then the hosts whose pause has run out since their last pass are forgotten too.
+    if (++m_leaves % 256 == 0) {
+        for (auto host = m_hosts.begin(); host != m_hosts.end();)
+            forgetIfIdle(host++);
+    }
     m_changed.notify_all();
 }
 
@@ -98,9 +103,12 @@ void HostGate::Pass::release()
 {
     if (!m_gate)
         return;
-    m_gate->leave(m_host, m_counted);
+    // A pass that neither counted nor paced left nothing in the gate: no need to take its lock.
+    if (m_counted || m_paced)
+        m_gate->leave(m_host, m_counted);
     m_gate = nullptr;
     m_counted = false;
+    m_paced = false;
     m_host.clear();
 }
 
@@ -108,6 +116,7 @@ bool HostGate::Pass::pace(int delayMs, const CancelToken& cancel)
 {
     if (!m_gate || delayMs <= 0)
         return !cancel.cancelled();
+    m_paced = true;
     const auto at = m_gate->reserveRequest(m_host, delayMs);
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(at - Clock::now()).count();
     return cancel.sleepFor(std::max<qint64>(wait, 0));

@@ -51,7 +51,8 @@ public:
         friend class HostGate;
         HostGate* m_gate = nullptr;
         QByteArray m_host;
-        bool m_counted = false;
+        bool m_counted = false;  // holds one of the host's places
+        bool m_paced = false;    // has set when the host's next request may go
     };
 
 private:
@@ -71,4 +72,5 @@ private:
     std::condition_variable m_changed;
     std::map<QByteArray, Host> m_hosts;
     quint64 m_nextTicket = 0;
+    quint64 m_leaves = 0;
 };
