@@ -171,9 +171,10 @@ UrlResult ParseRequestUrl(QByteArrayView text, const HttpUrl* previous)
     if (HasControlCharacter(url))
         return Invalid("Address holds a control character");
 
+    // A Location is read as RFC 3986 reads a reference: a scheme only at its start, so that "://"
+    // inside a query does not make a relative reference absolute.
+    bool relative = false;
     if (previous) {
-        // A Location is read as RFC 3986 reads a reference: a scheme only at its start, so that
-        // "://" inside a query does not make a relative reference absolute.
         const qsizetype schemeLength = SchemeLength(url);
         if (schemeLength > 0) {
             const QByteArray scheme = url.first(schemeLength).toLower();
@@ -184,14 +185,18 @@ UrlResult ParseRequestUrl(QByteArrayView text, const HttpUrl* previous)
                     QStringLiteral("Redirect to a %1: address").arg(QString::fromLatin1(Shortened(scheme, 20))));
                 return refused;
             }
-            if (!QByteArrayView(url).sliced(schemeLength + 1).startsWith("//"))
+            if (!QByteArrayView(url).sliced(schemeLength + 1).startsWith("//")) {
                 url.remove(0, schemeLength + 1);  // "http:page.html" is relative, as browsers take it
+                relative = true;
+            }
         } else if (url.startsWith("//")) {
             url.prepend(previous->scheme + ':');  // a network-path reference keeps the scheme only
+        } else {
+            relative = true;
         }
     }
 
-    const qsizetype schemeEnd = previous && SchemeLength(url) < 0 ? -1 : url.indexOf("://");
+    const qsizetype schemeEnd = relative ? -1 : url.indexOf("://");
     if (schemeEnd < 0) {
         if (!previous)
             return Invalid("Address lacks \"http://\"");

@@ -80,6 +80,7 @@ TEST(HttpUrl, LocationIsAbsoluteOnlyWithASchemeAtItsStart)
     // A scheme without "//" leaves a relative reference, as browsers take it.
     EXPECT_EQ(Parse("https:other.html", &previous).path, "/dir/other.html");
     EXPECT_EQ(Parse("https:other.html", &previous).host, "a.test");
+    EXPECT_EQ(Parse("https:x.test:81/y://z", &previous).host, "a.test");
 }
 
 TEST(HttpUrl, TargetsArePercentEncodedAsBrowsersSendThem)
