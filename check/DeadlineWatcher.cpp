@@ -46,8 +46,10 @@ void DeadlineWatcher::run()
             continue;
         }
         const auto first = m_due.begin();
-        if (Clock::now() < first->first) {
-            m_changed.wait_until(lock, first->first);
+        // A copy: the entry may be gone when the wait reads it again.
+        const Clock::time_point when = first->first;
+        if (Clock::now() < when) {
+            m_changed.wait_until(lock, when);
             continue;
         }
         // Cancelled under the lock, so that an unwatch() that returns has seen its last of the token.
