@@ -103,7 +103,8 @@ int main(int argc, char** argv)
     WriteFile(appDir + QStringLiteral("MySites.txt"), WebsiteToLine({"My site", Address, 1}) + "\r\n");
     WriteFile(appDir + QStringLiteral("Items.txt"), items);
     WriteFile(appDir + QStringLiteral("config.ini"),
-              "[Common]\r\nThreadCount=" + QByteArray::number(ThreadCount) + "\r\n");
+              "[Common]\r\nThreadCount=" + QByteArray::number(ThreadCount) +
+                  "\r\n[Connect]\r\nPerHostLimit=0\r\n");  // every page is on the one loopback host
 
     // The peer first, on the files as they are: the headless command never writes them.
     QElapsedTimer peerClock;

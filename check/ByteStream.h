@@ -9,8 +9,11 @@ struct StreamIo {
     std::ptrdiff_t bytes = 0;  // read: > 0 bytes arrived, 0 with no error is an orderly close
     FetchError error = FetchError::None;
     QString text;
+    bool reset = false;  // the peer reset the connection
 
     bool failed() const { return error != FetchError::None; }
+    // The failure as a fetch reports it.
+    FetchResult asResult() const;
 };
 
 // A connection as the response reader sees it: bytes in, bytes out. Implemented over a TCP socket,

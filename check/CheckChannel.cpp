@@ -124,11 +124,11 @@ void CheckChannel::threadEnded()
         m_threadsEnded.notify_all();
 }
 
-void CheckChannel::shutDown(int graceMs)
+bool CheckChannel::shutDown(int graceMs)
 {
     std::unique_lock lock(m_mutex);
     if (m_shutDown)
-        return;
+        return false;
     m_shutDown = true;
     for (Request* request : m_queue) {
         request->finished = true;
@@ -138,11 +138,13 @@ void CheckChannel::shutDown(int graceMs)
     for (HttpClient* client : m_clients)
         client->abort();
     QObject* receiver = std::exchange(m_receiver, nullptr);
-    // Aborted fetches end at once; only a thread blocked in name resolution can outlast this, and
-    // what it touches afterwards is its own or this channel's.
-    m_threadsEnded.wait_for(lock, std::chrono::milliseconds(graceMs), [this] { return m_liveThreads == 0; });
+    // Aborted fetches end at once. A thread that still outlasts this (one the system keeps, say)
+    // touches afterwards only what is its own or this channel's.
+    const bool ended =
+        m_threadsEnded.wait_for(lock, std::chrono::milliseconds(graceMs), [this] { return m_liveThreads == 0; });
     lock.unlock();
     delete receiver;
+    return ended;
 }
 
 bool CheckChannel::isShutDown() const

@@ -12,8 +12,7 @@ class QEvent;
 class QObject;
 
 // What the UI thread and the check workers share, held by shared_ptr: a worker that outlives the
-// shut-down (blocked in name resolution, say) keeps it alive, so nothing it touches is ever freed
-// under it.
+// shut-down keeps it alive, so nothing it touches is ever freed under it.
 //
 // The UI side (the links list, RunningChecks, the status bar refresh) is used on the UI thread
 // only. Workers reach it only through callOver(), which hands a routine to the UI thread's event
@@ -47,9 +46,11 @@ public:
     void threadStarting();
     void threadEnded();
 
-    // UI thread. Call-overs stop (pending ones return unrun), fetches in flight are aborted, and it
-    // waits at most `graceMs` for the worker threads to end. Later calls do nothing.
-    void shutDown(int graceMs);
+    // UI thread. Call-overs stop (pending ones return unrun), fetches in flight are aborted (in
+    // whatever wait they are: look-up, connect, read, the host's turn), and it waits at most
+    // `graceMs` for the worker threads to end. True when they all did. Later calls do nothing and
+    // return false.
+    bool shutDown(int graceMs);
     bool isShutDown() const;
 
 private:

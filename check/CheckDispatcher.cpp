@@ -151,8 +151,8 @@ void CheckDispatcher::WaitUntilIdle()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void CheckDispatcher::shutdown()
+bool CheckDispatcher::shutdown()
 {
     m_stopRequested = true;
-    m_channel->shutDown(ShutdownGraceMs);
+    return m_channel->shutDown(ShutdownGraceMs);
 }

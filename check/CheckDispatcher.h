@@ -58,9 +58,10 @@ public:
 
     // For the window's close and the end of the headless command: ends every walk, makes the
     // workers' later call-overs change nothing, cancels the fetches in flight and waits a moment
-    // for the worker threads; a thread still blocked after that (in name resolution) is left
-    // behind, harmlessly. Call it once the data is saved: results that arrive later are dropped.
-    void shutdown();
+    // for the worker threads; a thread still blocked after that is left behind, harmlessly. Call
+    // it once the data is saved: results that arrive later are dropped. True when every worker
+    // thread ended within the wait.
+    bool shutdown();
     bool isShutDown() const;
 
     int RunningChecks() const;

@@ -1,7 +1,5 @@
 #include "check/FetchDetails.h"
 
-#include "check/FailureKind.h"
-
 namespace {
 
 bool HeaderSays(const FetchResult& fetch, QByteArrayView name, QByteArrayView value)
@@ -32,7 +30,8 @@ CheckDetails DetailsOfFetch(const FetchResult& fetch, QByteArrayView websiteUrl,
 {
     CheckFacts facts;
     facts.httpStatus = fetch.status > 0 ? fetch.status : 0;
-    facts.failure = FailureKindName(fetch.error).toByteArray();
+    if (!fetch)
+        facts.failure = FetchErrorKind(fetch.error);
     facts.reason = fetch.text;
     facts.finalUrl = fetch.finalUrl;
     for (const RedirectHop& hop : fetch.redirects)

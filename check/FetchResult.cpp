@@ -18,23 +18,23 @@ QByteArray FetchResult::header(QByteArrayView name) const
     return {};
 }
 
-const char* FetchErrorName(FetchError error)
+const char* FetchErrorKind(FetchError error)
 {
     switch (error) {
-    case FetchError::None: return "None";
-    case FetchError::InvalidUrl: return "InvalidUrl";
-    case FetchError::ResolveFailed: return "ResolveFailed";
-    case FetchError::ConnectFailed: return "ConnectFailed";
-    case FetchError::ConnectTimeout: return "ConnectTimeout";
-    case FetchError::ProxyFailed: return "ProxyFailed";
-    case FetchError::TlsFailed: return "TlsFailed";
-    case FetchError::SendFailed: return "SendFailed";
-    case FetchError::ReadFailed: return "ReadFailed";
-    case FetchError::ReadTimeout: return "ReadTimeout";
-    case FetchError::ConnectionClosed: return "ConnectionClosed";
-    case FetchError::LineTooLong: return "LineTooLong";
-    case FetchError::HttpStatus: return "HttpStatus";
-    case FetchError::Aborted: return "Aborted";
+    case FetchError::None: return "none";
+    case FetchError::InvalidUrl: return "invalid-url";
+    case FetchError::ResolveFailed: return "resolve";
+    case FetchError::ConnectFailed: return "connect";
+    case FetchError::ConnectTimeout: return "connect-timeout";
+    case FetchError::ProxyFailed: return "proxy";
+    case FetchError::TlsFailed: return "tls";
+    case FetchError::SendFailed: return "send";
+    case FetchError::ReadFailed: return "read";
+    case FetchError::ReadTimeout: return "read-timeout";
+    case FetchError::ConnectionClosed: return "closed";
+    case FetchError::LineTooLong: return "too-long";
+    case FetchError::HttpStatus: return "http-status";
+    case FetchError::Aborted: return "aborted";
     }
-    return "Unknown";
+    return "none";
 }

@@ -2,6 +2,7 @@
 
 #include "check/CancelToken.h"
 #include "check/FetchResult.h"
+#include "check/HostGate.h"
 #include "check/HttpClientConfig.h"
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 
 class ByteStream;
 class CookieJar;
+class Resolver;
 class ResponseReader;
 class TlsContext;
 struct HttpUrl;
@@ -29,24 +31,44 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     // The body of the page, or why there is none. A redirect chain still redirecting at the last
-    // allowed request ends without failure and with an empty body.
+    // allowed request ends without failure and with an empty body. A passing fault is tried once
+    // more when the configuration says so; the result is the last attempt's, with every attempt
+    // listed.
     FetchResult get(QByteArrayView url);
 
     bool connected() const;
     void disconnect();
 
     // Makes a fetch in progress, and every later one, fail with FetchError::Aborted as soon as it
-    // can: a blocked connect, read or write returns at once. Name resolution is not interrupted, but
-    // its result is not used. Safe from any thread.
+    // can: a blocked look-up, connect, read, write, pause or wait for the host returns at once.
+    // Safe from any thread.
     void abort();
 
     const HttpClientConfig& config() const { return m_config; }
 
 private:
-    struct Route;
-    struct Connection;
+    // Where a request goes: the host and port connected to, whether TLS runs on the connection, and
+    // for a tunnel through the proxy the "host:port" asked for with CONNECT.
+    struct Route {
+        QByteArray host;
+        quint16 port = 0;
+        bool viaProxy = false;
+        bool tls = false;
+        QByteArray tlsHost;
+        QByteArray tunnel;
 
+        bool operator==(const Route&) const = default;
+    };
+    struct Connection {
+        Route route;
+        std::unique_ptr<ByteStream> stream;
+        std::unique_ptr<ResponseReader> reader;
+    };
+
+    FetchResult attempt(QByteArrayView url);
     FetchResult fetch(QByteArrayView url, FetchResult& record);
+    FetchResult stopped() const;
+    FetchResult passGate(const HttpUrl& url);
     FetchResult route(const HttpUrl& url, Route& route) const;
     FetchResult exchange(const Route& route, const HttpUrl& url, const CookieJar& cookies, ResponseHead& head);
     FetchResult open(const Route& route);
@@ -56,8 +78,10 @@ private:
     QByteArray proxyAuthorization() const;
 
     HttpClientConfig m_config;
+    std::shared_ptr<Resolver> m_resolver;
     CancelToken m_cancel;
     qint64 m_bytesReceived = 0;  // by the fetch under way
+    HostGate::Pass m_pass;       // the host the fetch under way talks to
     std::unique_ptr<Connection> m_connection;
     std::shared_ptr<TlsContext> m_tls;
 };

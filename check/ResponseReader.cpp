@@ -53,6 +53,7 @@ int ParseStatus(QByteArrayView line)
 // A decimal number with an optional sign, saturated; nullopt when the text is not a number.
 std::optional<qint64> ParseLength(QByteArrayView text)
 {
+    text = text.trimmed();
     qsizetype i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+'))
@@ -120,6 +121,32 @@ QList<QByteArray> ResponseHead::values(QByteArrayView name) const
     return found;
 }
 
+FetchResult ResponseHead::contentLength(std::optional<qint64>& length) const
+{
+    length.reset();
+    bool unreadable = false;
+    for (const QByteArray& value : values("Content-Length")) {
+        for (const QByteArray& part : value.split(',')) {
+            const std::optional<qint64> number = ParseLength(part);
+            if (!number) {
+                unreadable = true;
+                continue;
+            }
+            if (*number < 0)
+                return FetchResult::failure(FetchError::ReadFailed,
+                                            QStringLiteral("Answer with a negative Content-Length"), status);
+            if (length && *length != *number)
+                return FetchResult::failure(FetchError::ReadFailed,
+                                            QStringLiteral("Answer with two different Content-Length values"), status);
+            length = number;
+        }
+    }
+    // A header that is not a number (alone or beside numbers) frames nothing: the body runs to the close.
+    if (unreadable)
+        length.reset();
+    return {};
+}
+
 bool ResponseHead::asksToClose() const
 {
     for (const auto& [key, text] : headers) {
@@ -157,12 +184,12 @@ FetchResult ResponseReader::fill()
         m_begin = 0;
     }
     if (m_deadline && Clock::now() >= *m_deadline)
-        return FetchResult::failure(FetchError::ReadTimeout, QStringLiteral("time limit for the body passed"));
+        return FetchResult::failure(FetchError::ReadTimeout, QStringLiteral("No more time for the rest of the answer"));
     const StreamIo io =
         m_stream.read(m_buffer.get() + m_end, static_cast<std::size_t>(BufferSize - m_end), nextTimeout());
     if (io.failed()) {
         m_closed = true;
-        return FetchResult::failure(io.error, io.text);
+        return io.asResult();
     }
     if (io.bytes == 0)
         m_closed = true;
@@ -183,7 +210,8 @@ ResponseReader::LineEnd ResponseReader::readLine(QByteArray& line, FetchResult& 
         const qsizetype take = lf ? lf - start : available;
         // One byte more than the limit may be the CR of the line end.
         if (line.size() + take > MaxLineLength + 1) {
-            failure = FetchResult::failure(FetchError::LineTooLong, QStringLiteral("line longer than 16384 bytes"));
+            failure =
+                FetchResult::failure(FetchError::LineTooLong, QStringLiteral("Header line longer than 16384 bytes"));
             return LineEnd::Failed;
         }
         line.append(start, take);
@@ -194,11 +222,13 @@ ResponseReader::LineEnd ResponseReader::readLine(QByteArray& line, FetchResult& 
             if (line.endsWith('\r'))
                 line.chop(1);
             if (line.size() > MaxLineLength) {
-                failure = FetchResult::failure(FetchError::LineTooLong, QStringLiteral("line longer than 16384 bytes"));
+                failure = FetchResult::failure(FetchError::LineTooLong,
+                                               QStringLiteral("Header line longer than 16384 bytes"));
                 return LineEnd::Failed;
             }
             if (headBudget < 0) {
-                failure = FetchResult::failure(FetchError::LineTooLong, QStringLiteral("header section too large"));
+                failure =
+                    FetchResult::failure(FetchError::LineTooLong, QStringLiteral("Header section larger than 1 MiB"));
                 return LineEnd::Failed;
             }
             return LineEnd::Line;
@@ -226,7 +256,7 @@ FetchResult ResponseReader::readHead(ResponseHead& head)
             case LineEnd::Failed: return failure;
             case LineEnd::Closed:
                 return FetchResult::failure(FetchError::ConnectionClosed,
-                                            QStringLiteral("connection closed before the status line"));
+                                            QStringLiteral("Server closed the connection without an answer"));
             case LineEnd::Line: break;
             }
         } while (line.isEmpty());  // tolerate blank lines a server left after the previous response
@@ -254,25 +284,33 @@ FetchResult ResponseReader::readHead(ResponseHead& head)
     }
 }
 
-void ResponseReader::append(QByteArray* body, const char* data, qsizetype size)
+FetchResult ResponseReader::append(QByteArray* body, const char* data, qsizetype size)
 {
     if (m_bodySize + size > MaxBodyBytes) {
         size = MaxBodyBytes - m_bodySize;
         m_capped = true;
     }
-    if (body)
-        body->append(data, size);
     m_bodySize += size;
+    if (!body)
+        return {};
+    if (m_decoder) {
+        bool full = false;
+        FetchResult r = m_decoder->feed(data, size, *body, MaxBodyBytes, full);
+        m_capped = m_capped || full;
+        return r;
+    }
+    ReserveWithin(*body, body->size() + size, MaxBodyBytes);
+    body->append(data, size);
+    return {};
 }
 
 FetchResult ResponseReader::readExactly(qsizetype count, QByteArray* body, bool& closedEarly)
 {
     closedEarly = false;
-    if (body)
-        body->reserve(body->size() + std::min<qsizetype>(count, 1 << 20));
     while (count > 0 && !m_capped) {
         const qsizetype take = std::min(count, m_end - m_begin);
-        append(body, m_buffer.get() + m_begin, take);
+        if (FetchResult r = append(body, m_buffer.get() + m_begin, take); !r)
+            return r;
         m_begin += take;
         count -= take;
         if (count == 0 || m_capped)
@@ -290,7 +328,8 @@ FetchResult ResponseReader::readExactly(qsizetype count, QByteArray* body, bool&
 FetchResult ResponseReader::readUntilClose(QByteArray* body)
 {
     for (;;) {
-        append(body, m_buffer.get() + m_begin, m_end - m_begin);
+        if (FetchResult r = append(body, m_buffer.get() + m_begin, m_end - m_begin); !r)
+            return r;
         m_begin = m_end;
         if (m_closed || m_capped)
             return {};
@@ -305,7 +344,7 @@ FetchResult ResponseReader::readChunked(QByteArray* body)
     FetchResult failure;
     const auto closed = [] {
         return FetchResult::failure(FetchError::ConnectionClosed,
-                                    QStringLiteral("connection closed inside a chunked body"));
+                                    QStringLiteral("Server closed the connection inside the page"));
     };
     for (;;) {
         qsizetype budget = std::numeric_limits<qsizetype>::max();
@@ -352,15 +391,26 @@ FetchResult ResponseReader::readBody(const ResponseHead& head, QByteArray* body,
     m_reusable = false;
     m_capped = false;
     m_bodySize = 0;
+    m_decoder.reset();
     bool complete = false;
-    FetchResult result;
 
-    const QList<QByteArray> lengths = head.values("Content-Length");
-    const std::optional<qint64> length = lengths.isEmpty() ? std::nullopt : ParseLength(lengths.first());
+    std::optional<qint64> length;
+    FetchResult result = head.contentLength(length);
     const bool noBody = (head.status >= 100 && head.status < 200) || head.status == 204 || head.status == 304;
-    if (noBody) {
+    if (result && body && !noBody) {
+        BodyDecoder::Coding coding = BodyDecoder::Coding::Identity;
+        result = BodyDecoder::codingOf(head.value("Content-Encoding"), coding);
+        if (coding != BodyDecoder::Coding::Identity)
+            m_decoder = std::make_unique<BodyDecoder>(coding);
+    }
+    if (!result) {
+        // The framing is unknowable or the body unreadable: the connection cannot carry another request.
+    } else if (noBody) {
         complete = true;
     } else if (length && *length >= 1) {
+        // One allocation for a body whose size is announced, never more than the cap.
+        if (body && !m_decoder)
+            body->reserve(body->size() + static_cast<qsizetype>(std::min<qint64>(*length, MaxBodyBytes)));
         bool closedEarly = false;
         result = readExactly(static_cast<qsizetype>(std::min<qint64>(*length, MaxBodyBytes + 1)), body, closedEarly);
         complete = result && !closedEarly && !m_capped;
@@ -376,6 +426,7 @@ FetchResult ResponseReader::readBody(const ResponseHead& head, QByteArray* body,
     if (!result && m_deadline && Clock::now() >= *m_deadline)
         result = {};  // the time allowed for an unwanted body is up: drop the rest with the connection
     m_deadline.reset();
+    m_decoder.reset();
     m_reusable = result && complete && !m_closed && !head.cutOff && !head.asksToClose() && m_begin == m_end;
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/BodyDecoder.h"
 #include "check/ByteStream.h"
 
 #include <QByteArray>
@@ -21,6 +22,10 @@ struct ResponseHead {
     QList<QByteArray> values(QByteArrayView name) const;
     // "close" in Connection or Proxy-Connection.
     bool asksToClose() const;
+    // The body length that Content-Length gives, nothing when there is none or it is not a number.
+    // Every Content-Length header counts, each a list of numbers: a negative one, or two that
+    // differ, leave the framing unknowable and are a failure (RFC 9112, section 6.3).
+    FetchResult contentLength(std::optional<qint64>& length) const;
 };
 
 // Reads responses from a stream through a buffer of its own: lines end at LF (a CR before it is
@@ -40,9 +45,10 @@ public:
     // Reads the status line and headers, skipping interim 100 responses.
     FetchResult readHead(ResponseHead& head);
 
-    // Reads the body that `head` frames. With `body` null the bytes are dropped. The body stops at
-    // MaxBodyBytes with what arrived so far. `deadline`, when set, ends the read without failure
-    // once it passes, leaving the connection unusable.
+    // Reads the body that `head` frames. With `body` null the bytes are dropped; otherwise a body
+    // the server compressed (Content-Encoding) is decoded. The body stops at MaxBodyBytes, of bytes
+    // received or decoded, with what it holds so far. `deadline`, when set, ends the read without
+    // failure once it passes, leaving the connection unusable.
     FetchResult readBody(const ResponseHead& head, QByteArray* body,
                          std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
 
@@ -61,7 +67,7 @@ private:
     FetchResult readExactly(qsizetype count, QByteArray* body, bool& closedEarly);
     FetchResult readUntilClose(QByteArray* body);
     FetchResult readChunked(QByteArray* body);
-    void append(QByteArray* body, const char* data, qsizetype size);
+    FetchResult append(QByteArray* body, const char* data, qsizetype size);
     int nextTimeout() const;
 
     ByteStream& m_stream;
@@ -74,6 +80,7 @@ private:
     bool m_capped = false;
     qsizetype m_received = 0;
     qint64* m_receivedTotal = nullptr;
-    qsizetype m_bodySize = 0;
+    qsizetype m_bodySize = 0;  // bytes of the body received so far
+    std::unique_ptr<BodyDecoder> m_decoder;
     std::optional<std::chrono::steady_clock::time_point> m_deadline;
 };

@@ -1,16 +1,12 @@
 #include "check/SocketStream.h"
 
 #include "check/CancelToken.h"
+#include "check/FetchReasons.h"
+#include "check/HappyEyeballs.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -24,40 +20,14 @@ bool SetTimeout(int fd, int option, int timeoutMs)
     return ::setsockopt(fd, SOL_SOCKET, option, &tv, sizeof tv) == 0;
 }
 
-QString ErrorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-bool Resolve(const QByteArray& host, std::vector<in_addr>& addresses, FetchResult& failure)
-{
-    in_addr numeric{};
-    if (::inet_pton(AF_INET, host.constData(), &numeric) == 1) {
-        addresses.push_back(numeric);
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    const int rc = ::getaddrinfo(host.constData(), nullptr, &hints, &list);
-    if (rc != 0) {
-        failure = FetchResult::failure(FetchError::ResolveFailed,
-                                       QStringLiteral("cannot resolve %1: %2")
-                                           .arg(QString::fromLatin1(host), QString::fromLocal8Bit(::gai_strerror(rc))));
-        return false;
-    }
-    for (addrinfo* a = list; a; a = a->ai_next)
-        addresses.push_back(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr);
-    ::freeaddrinfo(list);
-    if (addresses.empty()) {
-        failure = FetchResult::failure(FetchError::ResolveFailed, QStringLiteral("no IPv4 address"));
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
+
+QByteArray UnbracketedHost(const QByteArray& host)
+{
+    if (host.size() >= 2 && host.startsWith('[') && host.endsWith(']'))
+        return host.sliced(1, host.size() - 2);
+    return host;
+}
 
 SocketStream::SocketStream(int fd, CancelToken& cancel) : m_fd(fd), m_cancel(cancel)
 {
@@ -70,66 +40,42 @@ SocketStream::~SocketStream()
 }
 
 std::unique_ptr<SocketStream> SocketStream::connect(const QByteArray& host, quint16 port, int connectTimeoutMs,
-                                                    CancelToken& cancel, FetchResult& failure)
+                                                    Resolver& resolver, CancelToken& cancel, FetchResult& failure)
 {
-    if (host.isEmpty() || host.contains('\0')) {
-        failure = FetchResult::failure(FetchError::InvalidUrl, QStringLiteral("no host"));
+    const QByteArray name = UnbracketedHost(host);
+    if (name.isEmpty() || name.contains('\0')) {
+        failure = FetchResult::failure(FetchError::InvalidUrl, QStringLiteral("Address without a host name"));
         return nullptr;
     }
-    std::vector<in_addr> addresses;
-    if (!Resolve(host, addresses, failure))
-        return nullptr;
-
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(connectTimeoutMs);
-    int lastError = ECONNREFUSED;
-    for (const in_addr& address : addresses) {
-        if (cancel.cancelled())
-            break;
-        int timeoutMs = 0;
-        if (connectTimeoutMs > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) {
-                lastError = ETIMEDOUT;
-                break;
-            }
-            timeoutMs = static_cast<int>(left);
-        }
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) {
-            failure = FetchResult::failure(FetchError::ConnectFailed, ErrorText(errno));
+    std::vector<IpAddress> addresses;
+    if (const std::optional<IpAddress> literal = IpAddress::parse(name)) {
+        addresses.push_back(*literal);
+    } else {
+        ResolveResult resolved = resolver.resolve(name, cancel);
+        if (resolved.addresses.empty()) {
+            // A resolver that gives nothing without saying why has found no address either.
+            failure = !resolved.failure
+                ? resolved.failure
+                : FetchResult::failure(FetchError::ResolveFailed, QStringLiteral("Host has no address"));
             return nullptr;
         }
-        std::unique_ptr<SocketStream> stream(new SocketStream(fd, cancel));
-        if (!cancel.attach(fd))
-            break;
-        // On Linux the send time-out bounds a blocking connect as well.
-        if (timeoutMs > 0)
-            SetTimeout(fd, SO_SNDTIMEO, timeoutMs);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(port);
-        to.sin_addr = address;
-        int rc;
-        do {
-            rc = ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        } while (rc != 0 && errno == EINTR && !cancel.cancelled());
-        if (rc == 0 && !cancel.cancelled())
-            return stream;
-        lastError = (errno == EINPROGRESS || errno == EAGAIN) ? ETIMEDOUT : errno;
+        addresses = InterleaveFamilies(resolved.addresses);
     }
-    if (cancel.cancelled())
-        failure = FetchResult::failure(FetchError::Aborted, QStringLiteral("aborted"));
-    else if (lastError == ETIMEDOUT)
-        failure = FetchResult::failure(FetchError::ConnectTimeout, QStringLiteral("connect timed out"));
-    else
-        failure = FetchResult::failure(FetchError::ConnectFailed, ErrorText(lastError));
-    return nullptr;
+    const int fd = ConnectFirst(addresses, port, connectTimeoutMs, cancel, failure);
+    if (fd < 0)
+        return nullptr;
+    std::unique_ptr<SocketStream> stream(new SocketStream(fd, cancel));
+    if (!cancel.attach(fd)) {
+        failure = FetchResult::failure(FetchError::Aborted, AbortedReason());
+        return nullptr;
+    }
+    return stream;
 }
 
 void SocketStream::setWriteTimeout(int timeoutMs)
 {
-    SetTimeout(m_fd, SO_SNDTIMEO, timeoutMs);
+    if (timeoutMs != m_writeTimeoutMs && SetTimeout(m_fd, SO_SNDTIMEO, timeoutMs))
+        m_writeTimeoutMs = timeoutMs;
 }
 
 StreamIo SocketStream::failure(int error, bool reading) const
@@ -137,13 +83,15 @@ StreamIo SocketStream::failure(int error, bool reading) const
     StreamIo io;
     if (m_cancel.cancelled()) {
         io.error = FetchError::Aborted;
-        io.text = QStringLiteral("aborted");
+        io.text = AbortedReason();
     } else if (error == EAGAIN || error == EWOULDBLOCK) {
         io.error = reading ? FetchError::ReadTimeout : FetchError::SendFailed;
-        io.text = reading ? QStringLiteral("read timed out") : QStringLiteral("send timed out");
+        io.text = reading ? QStringLiteral("No answer within %1").arg(Seconds(m_readTimeoutMs))
+                          : QStringLiteral("The request could not be sent within %1").arg(Seconds(m_writeTimeoutMs));
     } else {
         io.error = reading ? FetchError::ReadFailed : FetchError::SendFailed;
-        io.text = ErrorText(error);
+        io.text = SystemReason(error);
+        io.reset = error == ECONNRESET || error == EPIPE;
     }
     return io;
 }

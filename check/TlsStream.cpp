@@ -1,6 +1,7 @@
 #include "check/TlsStream.h"
 
-#include <arpa/inet.h>
+#include "check/Resolver.h"
+
 #include <mutex>
 #include <openssl/bio.h>
 #include <openssl/err.h>
@@ -10,15 +11,38 @@
 
 namespace {
 
-QString OpenSslErrorText(const char* fallback)
+// The library's reason for its last error, after `what`: "TLS handshake failed (wrong version number)".
+QString OpenSslErrorText(const char* what)
 {
     const unsigned long code = ERR_get_error();
     ERR_clear_error();
-    if (code == 0)
-        return QString::fromLatin1(fallback);
-    char text[256];
-    ERR_error_string_n(code, text, sizeof text);
-    return QString::fromLatin1(text);
+    const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
+    if (!reason)
+        return QString::fromLatin1(what);
+    return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(what), QString::fromLatin1(reason));
+}
+
+// Why the server's certificate was refused, from the verification result.
+QString CertificateReason(long verify)
+{
+    switch (verify) {
+    case X509_V_ERR_CERT_HAS_EXPIRED: return QStringLiteral("Certificate has expired");
+    case X509_V_ERR_CERT_NOT_YET_VALID: return QStringLiteral("Certificate is not valid yet");
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH: return QStringLiteral("Certificate is for another host");
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN: return QStringLiteral("Certificate is self-signed");
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_CERT_UNTRUSTED: return QStringLiteral("Certificate is not from a trusted authority");
+    case X509_V_ERR_CERT_REVOKED: return QStringLiteral("Certificate has been revoked");
+    default: break;
+    }
+    QString text = QString::fromLatin1(X509_verify_cert_error_string(verify));
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return QStringLiteral("Certificate refused: %1").arg(text);
 }
 
 // A BIO that moves TLS records through another ByteStream, so TLS runs the same on a socket and
@@ -50,7 +74,7 @@ std::shared_ptr<TlsContext> TlsContext::make(const QByteArray& anchorPem, FetchR
 {
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
     if (!ctx) {
-        failure = FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("cannot make a TLS context"));
+        failure = FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("TLS cannot start"));
         return nullptr;
     }
     std::shared_ptr<TlsContext> context(new TlsContext(ctx));
@@ -60,7 +84,8 @@ std::shared_ptr<TlsContext> TlsContext::make(const QByteArray& anchorPem, FetchR
     // Servers often close without a close_notify; the body framing decides what is complete.
     SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET | SSL_OP_IGNORE_UNEXPECTED_EOF);
     if (SSL_CTX_set_default_verify_paths(ctx) != 1) {
-        failure = FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("cannot load the system trust store"));
+        failure =
+            FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("The system certificates cannot be read"));
         return nullptr;
     }
     if (!anchorPem.isEmpty()) {
@@ -70,7 +95,8 @@ std::shared_ptr<TlsContext> TlsContext::make(const QByteArray& anchorPem, FetchR
         const bool added = cert && X509_STORE_add_cert(SSL_CTX_get_cert_store(ctx), cert) == 1;
         X509_free(cert);
         if (!added) {
-            failure = FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("unusable trust anchor"));
+            failure = FetchResult::failure(FetchError::TlsFailed,
+                                           OpenSslErrorText("The extra trusted certificate cannot be read"));
             return nullptr;
         }
     }
@@ -132,14 +158,13 @@ std::unique_ptr<TlsStream> TlsStream::handshake(std::unique_ptr<ByteStream> inne
     stream->m_ssl = SSL_new(context->handle());
     BIO* bio = stream->m_ssl ? BIO_new(StreamBioMethod(&TlsStream::bioRead, &TlsStream::bioWrite)) : nullptr;
     if (!bio) {
-        failure = FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("cannot start TLS"));
+        failure = FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("TLS cannot start"));
         return nullptr;
     }
     BIO_set_data(bio, stream.get());
     SSL_set_bio(stream->m_ssl, bio, bio);
 
-    in_addr numeric{};
-    if (::inet_pton(AF_INET, host.constData(), &numeric) == 1) {
+    if (IpAddress::parse(host)) {
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(stream->m_ssl), host.constData());
     } else {
         SSL_set_tlsext_host_name(stream->m_ssl, host.constData());
@@ -151,11 +176,9 @@ std::unique_ptr<TlsStream> TlsStream::handshake(std::unique_ptr<ByteStream> inne
     if (rc != 1) {
         const long verify = SSL_get_verify_result(stream->m_ssl);
         if (stream->m_innerFailure.failed()) {
-            failure = FetchResult::failure(stream->m_innerFailure.error, stream->m_innerFailure.text);
+            failure = stream->m_innerFailure.asResult();
         } else if (verify != X509_V_OK) {
-            failure = FetchResult::failure(
-                FetchError::TlsFailed,
-                QStringLiteral("certificate: %1").arg(QString::fromLatin1(X509_verify_cert_error_string(verify))));
+            failure = FetchResult::failure(FetchError::TlsFailed, CertificateReason(verify));
         } else {
             failure = FetchResult::failure(FetchError::TlsFailed, OpenSslErrorText("TLS handshake failed"));
         }
@@ -180,7 +203,7 @@ StreamIo TlsStream::failure(int sslResult, bool reading)
         io = {};  // the peer closed the socket without close_notify
     } else {
         io.error = reading ? FetchError::ReadFailed : FetchError::SendFailed;
-        io.text = OpenSslErrorText("TLS failure");
+        io.text = OpenSslErrorText("TLS connection failed");
     }
     ERR_clear_error();
     return io;

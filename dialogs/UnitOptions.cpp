@@ -29,6 +29,7 @@ OptionsValues LoadOptions(const SettingsFile& settings)
     values.proxyPort = QByteArray::number(settings.read(Keys::ProxyPort));
     values.proxyUser = settings.read(Keys::ProxyUser);
     values.proxyPass = settings.read(Keys::ProxyPass);
+    values.advanced = LoadAdvancedOptions(settings);
     return values;
 }
 
@@ -63,6 +64,7 @@ void SaveOptions(SettingsFile& settings, const OptionsValues& values)
         settings.write(Keys::ProxyPort, PortFromText(values.proxyPort));
     settings.write(Keys::ProxyUser, values.proxyUser);
     settings.write(Keys::ProxyPass, values.proxyPass);
+    SaveAdvancedOptions(settings, values.advanced);
 }
 
 TfrmOptions::TfrmOptions(QWidget* parent)
@@ -74,6 +76,7 @@ TfrmOptions::TfrmOptions(QWidget* parent)
       m_editProxyUser(new QLineEdit(m_cbUseProxy)),
       m_editProxyPass(new QLineEdit(m_cbUseProxy)),
       m_cbStartCheck(new QCheckBox(QStringLiteral("Check all inbound links when start up"), this)),
+      m_advanced(new AdvancedOptions(this)),
       m_bbtnOk(new QPushButton(QStringLiteral("&Save"), this)),
       m_bitBtn1(new QPushButton(QStringLiteral("&Close"), this))
 {
@@ -137,6 +140,7 @@ TfrmOptions::TfrmOptions(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(threadRow);
     layout->addWidget(m_cbUseProxy);
+    layout->addWidget(m_advanced);
     layout->addSpacing(4);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -146,7 +150,8 @@ TfrmOptions::TfrmOptions(QWidget* parent)
     setTabOrder(m_editProxyAdd, m_editProxyPort);
     setTabOrder(m_editProxyPort, m_editProxyUser);
     setTabOrder(m_editProxyUser, m_editProxyPass);
-    setTabOrder(m_editProxyPass, m_bbtnOk);
+    setTabOrder(m_editProxyPass, m_advanced->firstControl());
+    setTabOrder(m_advanced->lastControl(), m_bbtnOk);
     setTabOrder(m_bbtnOk, m_bitBtn1);
     m_editThreadCount->setFocus();
 
@@ -171,6 +176,7 @@ void TfrmOptions::setValues(const OptionsValues& values)
     m_editProxyPort->setText(FromAnsi(values.proxyPort));
     m_editProxyUser->setText(FromAnsi(values.proxyUser));
     m_editProxyPass->setText(FromAnsi(values.proxyPass));
+    m_advanced->setValues(values.advanced);
 }
 
 OptionsValues TfrmOptions::values() const
@@ -183,6 +189,7 @@ OptionsValues TfrmOptions::values() const
     values.proxyPort = ToAnsi(m_editProxyPort->text());
     values.proxyUser = ToAnsi(m_editProxyUser->text());
     values.proxyPass = ToAnsi(m_editProxyPass->text());
+    values.advanced = m_advanced->values();
     return values;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/AdvancedOptions.h"
 #include "dialogs/InputFault.h"
 
 #include <QByteArray>
@@ -26,6 +27,7 @@ struct OptionsValues {
     QByteArray proxyPort;
     QByteArray proxyUser;
     QByteArray proxyPass;
+    AdvancedValues advanced;
 };
 
 enum class OptionsField { ProxyServer, ProxyPort };
@@ -37,11 +39,12 @@ OptionsValues LoadOptions(const SettingsFile& settings);
 void CheckOptionsInput(const OptionsValues& values);
 // A port field's text as a number; AppError "'%s' is not a valid integer value" for anything else.
 int PortFromText(QByteArrayView text);
-// Writes the keys one by one in the dialog's order. The texts go as typed; an empty port leaves
-// the stored one. A port that is no number throws when its turn comes, after the keys before it.
+// Writes the keys one by one in the dialog's order, the advanced ones last. The texts go as typed;
+// an empty port leaves the stored one. A port that is no number throws when its turn comes, after
+// the keys before it.
 void SaveOptions(SettingsFile& settings, const OptionsValues& values);
 
-// "Options": how many links are checked at once, and the HTTP proxy.
+// "Options": how many links are checked at once, the HTTP proxy, and how pages are fetched.
 class TfrmOptions : public QDialog {
     Q_OBJECT
 
@@ -61,6 +64,7 @@ public:
     QLineEdit* EditProxyUser() const { return m_editProxyUser; }
     QLineEdit* EditProxyPass() const { return m_editProxyPass; }
     QCheckBox* CBStartCheck() const { return m_cbStartCheck; }
+    AdvancedOptions* GBAdvanced() const { return m_advanced; }
     QPushButton* BBtnOk() const { return m_bbtnOk; }
     QPushButton* BitBtn1() const { return m_bitBtn1; }
 
@@ -78,6 +82,7 @@ private:
     QLineEdit* m_editProxyUser;
     QLineEdit* m_editProxyPass;
     QCheckBox* m_cbStartCheck;
+    AdvancedOptions* m_advanced;
     QPushButton* m_bbtnOk;
     QPushButton* m_bitBtn1;
 };

@@ -1,8 +1,10 @@
-// Arbitrary server bytes through the response reader and the cookie jar.
+// Arbitrary server bytes through the response reader, the cookie jar and the retry's reading of
+// Retry-After.
 #include "check/CookieJar.h"
 #include "check/HttpUrl.h"
 #include "check/MemoryStream.h"
 #include "check/ResponseReader.h"
+#include "check/RetryPolicy.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -25,6 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (head.headers.size() > ResponseReader::MaxHeadBytes)
             std::abort();
         cookies.take(url, head);
+        FetchResult failed = FetchResult::failure(FetchError::HttpStatus, QStringLiteral("x"), head.status);
+        failed.headers = head.headers;
+        const RetryPlan plan = PlanRetry(failed, 1000, 30000, QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC));
+        if (plan.pauseMs < 0 || plan.pauseMs > 30000 || (plan.retry && !plan.refusal.isEmpty()))
+            std::abort();
         const QByteArray cookie = cookies.headerFor(url);
         for (const char c : cookie) {
             if (static_cast<unsigned char>(c) < 32 || c == 127)

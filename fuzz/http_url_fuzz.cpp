@@ -19,6 +19,11 @@ void Check(const HttpUrl& url)
     }
     if (url.path.contains('#'))
         std::abort();
+    // A request target is one word of the request line: encoded, never raw.
+    for (const char c : url.path) {
+        if (c == ' ' || static_cast<unsigned char>(c) > 126)
+            std::abort();
+    }
 }
 
 }  // namespace
@@ -35,8 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (split < 0)
         return 0;
     const UrlResult next = ParseRequestUrl(QByteArrayView(input).sliced(split + 1), &first.url);
-    if (next.failure)
+    if (next.failure) {
         Check(next.url);
+        // A redirect goes over HTTP or HTTPS, or nowhere; only a relative one keeps the page's scheme.
+        if (next.url.scheme.compare("http", Qt::CaseInsensitive) != 0 && !next.url.isHttps() &&
+            next.url.scheme != first.url.scheme)
+            std::abort();
+    }
     RemoveDotSegments(QByteArrayView(input).sliced(split + 1));
     return 0;
 }

@@ -37,6 +37,18 @@ inline constexpr TextKey ProxyPass{"Proxy", "ProxyPass", ""};
 inline constexpr IntKey ConnectTimeout{"Connect", "Timeout", 10};
 // Seconds without a byte received before a fetch fails; 0 means none. Hand-added only.
 inline constexpr IntKey ReadTimeout{"Connect", "ReadTimeout", 30};
+// Seconds a whole fetch may take, redirects and the retry included; 0 means no limit.
+inline constexpr IntKey TotalTimeout{"Connect", "TotalTimeout", 120};
+// Whether fetches ask for compressed pages ("Accept-Encoding").
+inline constexpr BoolKey Compression{"Connect", "Compression", true};
+// How many fetches may talk to one host at once; 0 means no limit.
+inline constexpr IntKey PerHostLimit{"Connect", "PerHostLimit", 4};
+// Milliseconds between two requests to one host; 0 means none. Hand-added only.
+inline constexpr IntKey HostDelay{"Connect", "HostDelay", 0};
+// Whether a fetch that failed for a passing reason is tried once more.
+inline constexpr BoolKey Retry{"Connect", "Retry", true};
+// The User-Agent sent instead of the program's own when not empty. Hand-added only.
+inline constexpr TextKey UserAgent{"Connect", "UserAgent", ""};
 inline constexpr int ColumnWidthDefault = 50;
 // "ColumnWidth"/"0", "1", ..., one per column of the inbound links list (LinkColumnCount of them).
 IntKey ColumnWidth(int column);

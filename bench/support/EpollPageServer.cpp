@@ -32,7 +32,7 @@ QByteArrayView RequestTarget(const std::string& request)
 }
 
 // The child's loop. Ends when the parent closes `control` or the lifetime passes.
-[[noreturn]] void Serve(int listener, int control, const EpollPageServer::Responder& respond, int lifetimeSeconds)
+[[noreturn]] void Serve(int listener, int control, const EpollPageServer::HeadResponder& respond, int lifetimeSeconds)
 {
     const int epoll = ::epoll_create1(0);
     epoll_event event{};
@@ -103,7 +103,8 @@ QByteArrayView RequestTarget(const std::string& request)
                 finish(fd);
                 continue;
             }
-            answers[fd].bytes = respond(RequestTarget(request));
+            answers[fd].bytes =
+                respond(RequestTarget(request), QByteArrayView(request.data(), static_cast<qsizetype>(request.size())));
             push(fd);
         }
     }
@@ -113,6 +114,14 @@ QByteArrayView RequestTarget(const std::string& request)
 }  // namespace
 
 EpollPageServer::EpollPageServer(Responder respond, int lifetimeSeconds)
+    : EpollPageServer(HeadResponder([respond = std::move(respond)](QByteArrayView target, QByteArrayView) {
+                          return respond(target);
+                      }),
+                      lifetimeSeconds)
+{
+}
+
+EpollPageServer::EpollPageServer(HeadResponder respond, int lifetimeSeconds)
 {
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     sockaddr_in address{};

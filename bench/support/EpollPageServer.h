@@ -14,8 +14,11 @@ class EpollPageServer {
 public:
     // Runs in the child: the request target ("/path?query") to the whole response.
     using Responder = std::function<QByteArray(QByteArrayView target)>;
+    // The same, also given the whole request head, for answers that depend on its headers.
+    using HeadResponder = std::function<QByteArray(QByteArrayView target, QByteArrayView head)>;
 
     explicit EpollPageServer(Responder respond, int lifetimeSeconds = 600);
+    explicit EpollPageServer(HeadResponder respond, int lifetimeSeconds = 600);
     ~EpollPageServer();
     EpollPageServer(const EpollPageServer&) = delete;
     EpollPageServer& operator=(const EpollPageServer&) = delete;

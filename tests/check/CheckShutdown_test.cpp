@@ -1,4 +1,5 @@
 #include "support/CheckFixture.h"
+#include "support/FakeResolver.h"
 #include "support/ScriptedServer.h"
 
 #include <QCoreApplication>
@@ -32,6 +33,7 @@ TEST_F(Shutdown, ChildExitsWhileChecksHang)
     for (int i = 0; i < HangingChecks; ++i)
         addLink(i % 2 == 0 ? silent : stuck);
     setThreadCount(HangingChecks);
+    m_settings.write(Keys::PerHostLimit, 0);  // every page is on the one loopback host
     m_dispatcher->StartAll();
     ASSERT_TRUE(RunUntil([&] { return countWithStatus(lsChecking) == HangingChecks; }));
     std::cout << "ready" << std::endl;
@@ -63,6 +65,29 @@ TEST_F(Shutdown, DropsLateResultsAndEndsEveryWalk)
     EXPECT_EQ(countWithStatus(lsChecking), 3);
     EXPECT_EQ(waiting->Status, lsUnchecked);
     EXPECT_EQ(m_refreshes, refreshes);
+}
+
+TEST_F(Shutdown, EndsAHundredChecksStuckInNameLookUps)
+{
+    constexpr int Stuck = 100;
+    const auto resolver = std::make_shared<FakeResolver>();
+    resolver->hang("slow.test");  // no answer, ever, unless the check is cancelled
+    const ScopedResolver installed(resolver);
+    for (int i = 0; i < Stuck; ++i)
+        addLink("http://slow.test/page" + QByteArray::number(i));
+    setThreadCount(Stuck);
+    m_settings.write(Keys::PerHostLimit, 0);
+    m_dispatcher->StartAll();
+    ASSERT_TRUE(RunUntil([&] { return resolver->hanging() == Stuck; }));
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    // The shut-down waits at most a quarter of a second for the threads: they all end within it.
+    EXPECT_TRUE(m_dispatcher->shutdown());
+    std::printf("shut-down took %lld ms with %d checks in name look-ups\n", static_cast<long long>(elapsed.elapsed()),
+                Stuck);
+    EXPECT_EQ(resolver->hanging(), 0);
+    EXPECT_EQ(countWithStatus(lsChecking), Stuck);  // their results came too late to be shown
 }
 
 TEST(CheckShutdown, ExitWithinASecondWhileChecksHang)

@@ -23,6 +23,44 @@ TEST_F(ClientSettings, DefaultsWithoutAnyKey)
     EXPECT_EQ(config.userAgent, "Quorvane/3.1 (+https://quorvane.example/)");
     EXPECT_TRUE(config.proxyHost.isEmpty());
     EXPECT_FALSE(config.proxyBasicAuth);
+    EXPECT_EQ(config.totalTimeoutMs, 120000);
+    EXPECT_TRUE(config.acceptCompression);
+    EXPECT_EQ(config.perHostLimit, 4);
+    EXPECT_EQ(config.hostDelayMs, 0);
+    EXPECT_TRUE(config.retry);
+}
+
+TEST_F(ClientSettings, FetchKeysAsWrittenAndHandEditedNonsenseFallsBack)
+{
+    m_settings.write(Keys::TotalTimeout, 0);
+    m_settings.write(Keys::Compression, false);
+    m_settings.write(Keys::PerHostLimit, 0);
+    m_settings.write(Keys::HostDelay, 1500);
+    m_settings.write(Keys::Retry, false);
+    m_settings.write(Keys::UserAgent, "Mozilla/5.0 (compatible; LinkWatch)");
+    HttpClientConfig config = ClientConfigFromSettings(m_settings);
+    EXPECT_EQ(config.totalTimeoutMs, 0);
+    EXPECT_FALSE(config.acceptCompression);
+    EXPECT_EQ(config.perHostLimit, 0);
+    EXPECT_EQ(config.hostDelayMs, 1500);
+    EXPECT_FALSE(config.retry);
+    EXPECT_EQ(config.userAgent, "Mozilla/5.0 (compatible; LinkWatch)");
+
+    m_settings.write(Keys::TotalTimeout, -1);
+    m_settings.write(Keys::PerHostLimit, -3);
+    m_settings.write(Keys::HostDelay, -1);
+    m_settings.writeString("Connect", "UserAgent", "Agent\x01With a control character");
+    config = ClientConfigFromSettings(m_settings);
+    EXPECT_EQ(config.totalTimeoutMs, 120000);
+    EXPECT_EQ(config.perHostLimit, 4);
+    EXPECT_EQ(config.hostDelayMs, 0);
+    EXPECT_EQ(config.userAgent, DefaultUserAgent());
+
+    m_settings.write(Keys::HostDelay, 999999999);
+    m_settings.write(Keys::UserAgent, QByteArray(600, 'a'));
+    config = ClientConfigFromSettings(m_settings);
+    EXPECT_EQ(config.hostDelayMs, 60000);
+    EXPECT_EQ(config.userAgent, DefaultUserAgent());
 }
 
 TEST_F(ClientSettings, TimeoutsInSecondsWithZeroForNoneAndNegativeForTheDefault)

@@ -1,7 +1,5 @@
 #include "check/FetchDetails.h"
 
-#include "check/FailureKind.h"
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -95,22 +93,6 @@ TEST(FetchDetails, BotProtectionAndRateLimitsAreBlocked)
     FetchResult other = Page(200);
     other.headers = {{"cf-mitigated", "none"}, {"x-amzn-waf-action", "allow"}};
     EXPECT_FALSE(IsBlocked(other));
-}
-
-TEST(FetchDetails, FailureKindsHaveTheirStableNames)
-{
-    const std::pair<FetchError, const char*> names[] = {
-        {FetchError::InvalidUrl, "invalid-url"},   {FetchError::ResolveFailed, "resolve"},
-        {FetchError::ConnectFailed, "connect"},    {FetchError::ConnectTimeout, "connect-timeout"},
-        {FetchError::ProxyFailed, "proxy"},        {FetchError::TlsFailed, "tls"},
-        {FetchError::SendFailed, "send"},          {FetchError::ReadFailed, "read"},
-        {FetchError::ReadTimeout, "read-timeout"}, {FetchError::ConnectionClosed, "closed"},
-        {FetchError::LineTooLong, "too-long"},     {FetchError::HttpStatus, "http-status"},
-        {FetchError::Aborted, "aborted"},
-    };
-    for (const auto& [error, name] : names)
-        EXPECT_EQ(FailureKindName(error), name);
-    EXPECT_TRUE(FailureKindName(FetchError::None).isEmpty());
 }
 
 }  // namespace

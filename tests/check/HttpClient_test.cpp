@@ -293,6 +293,135 @@ TEST(HttpClient, AbortStopsABlockedConnectOrRead)
     }
 }
 
+TEST(HttpClient, RedirectToAnotherSchemeFailsWithoutARequestForIt)
+{
+    ScriptedServer server;
+    for (const char* location : {"ftp://files.test/x", "javascript:alert(1)", "data:text/html,hi"})
+        server.answer(Redirect(location));
+    for (const char* scheme : {"ftp", "javascript", "data"}) {
+        const FetchResult result = Get(server.url("/"));
+        EXPECT_EQ(result.error, FetchError::InvalidUrl);
+        EXPECT_EQ(result.text, QStringLiteral("Redirect to a %1: address").arg(QString::fromLatin1(scheme)));
+        EXPECT_EQ(result.redirects.size(), 1u);
+    }
+    EXPECT_EQ(server.requests().size(), 3);
+    for (const QByteArray& request : server.requests())
+        EXPECT_TRUE(request.startsWith("GET / HTTP/1.1\r\n"));
+}
+
+TEST(HttpClient, LocationWithBlanksIsSentEncoded)
+{
+    ScriptedServer server;
+    ServerScript script;
+    script.readRequest().send(Redirect("/new page.html?q=a b"));
+    script.readRequest().send(Ok("moved"));
+    server.add(script);
+    const FetchResult result = Get(server.url("/old"));
+    ASSERT_TRUE(result) << result.text.toStdString();
+    EXPECT_TRUE(server.requests().value(1).startsWith("GET /new%20page.html?q=a%20b HTTP/1.1\r\n"));
+    EXPECT_EQ(result.finalUrl, server.url("/new%20page.html?q=a%20b"));
+}
+
+TEST(HttpClient, ConflictingOrNegativeLengthsFailAnyAnswer)
+{
+    ScriptedServer server;
+    server.answer("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nwww.my-site.test");
+    server.answer("HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 2\r\nContent-Length: 4\r\n\r\nab");
+    const FetchResult negative = Get(server.url("/"));
+    EXPECT_EQ(negative.error, FetchError::ReadFailed);
+    EXPECT_TRUE(negative.body.isEmpty());
+    const FetchResult twoLengths = Get(server.url("/"));
+    EXPECT_EQ(twoLengths.error, FetchError::ReadFailed);
+    EXPECT_EQ(twoLengths.text, QStringLiteral("Answer with two different Content-Length values"));
+    EXPECT_EQ(server.requests().size(), 2);
+}
+
+TEST(HttpClient, TotalTimeEndsASlowDripAcrossRedirects)
+{
+    ScriptedServer server;
+    ServerScript script;
+    script.readRequest().delay(100).send(Redirect("/slow"));
+    script.readRequest().send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+    for (int i = 0; i < 100; ++i)
+        script.send("x").delay(50);
+    server.add(script);
+    server.answer(Ok("quick"));
+    HttpClientConfig config;
+    config.readTimeoutMs = 5000;  // every byte comes well within it
+    config.totalTimeoutMs = 300;
+    HttpClient client(config);
+    const FetchResult slow = client.get(server.url("/"));
+    EXPECT_EQ(slow.error, FetchError::ReadTimeout);
+    EXPECT_EQ(slow.text, QStringLiteral("No answer within the total time of 0.3 s"));
+    EXPECT_TRUE(slow.body.isEmpty());
+    EXPECT_EQ(slow.redirects.size(), 1u);
+    // The next fetch of the same client has its own time.
+    const FetchResult quick = client.get(server.url("/"));
+    ASSERT_TRUE(quick) << quick.text.toStdString();
+    EXPECT_EQ(quick.body, "quick");
+}
+
+TEST(HttpClient, TotalTimeBoundsAConnectWithoutATimeOutOfItsOwn)
+{
+    UnresponsiveListener listener;
+    HttpClientConfig config;
+    config.connectTimeoutMs = 0;
+    config.totalTimeoutMs = 200;
+    const FetchResult result = Get("http://127.0.0.1:" + QByteArray::number(listener.port()) + "/", config);
+    EXPECT_EQ(result.error, FetchError::ReadTimeout);
+    EXPECT_EQ(result.text, QStringLiteral("No answer within the total time of 0.2 s"));
+}
+
+TEST(HttpClient, FailuresSayWhyInWords)
+{
+    ScriptedServer server;
+    server.answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    server.answer("HTTP/1.1 599 Whatever The Server Says\r\nContent-Length: 0\r\n\r\n");
+    server.add(ServerScript().readRequest().delay(5000));
+    server.answer("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n");
+    UnresponsiveListener silent;
+    quint16 closed;
+    {
+        ScriptedServer gone;
+        closed = gone.port();
+    }
+    HttpClientConfig config;
+    config.readTimeoutMs = 100;
+    config.connectTimeoutMs = 100;
+    const auto reason = [&](const QByteArray& url) { return Get(url, config).text; };
+    EXPECT_EQ(reason(server.url("/")), QStringLiteral("HTTP 404 Not Found"));
+    EXPECT_EQ(reason(server.url("/")), QStringLiteral("HTTP 599"));
+    EXPECT_EQ(reason(server.url("/")), QStringLiteral("No answer within 0.1 s"));
+    EXPECT_EQ(reason(server.url("/")), QStringLiteral("HTTP 200 OK, but its headers were cut off"));
+    EXPECT_EQ(reason("http://127.0.0.1:" + QByteArray::number(silent.port()) + "/"),
+              QStringLiteral("No connection within 0.1 s"));
+    EXPECT_EQ(reason("http://127.0.0.1:" + QByteArray::number(closed) + "/"), QStringLiteral("Connection refused"));
+    EXPECT_EQ(reason("www.partner.test/"), QStringLiteral("Address lacks \"http://\""));
+    EXPECT_EQ(reason("http://www.partner.test:0/"), QStringLiteral("Port is not a number from 1 to 65535"));
+}
+
+TEST(HttpClient, FailureKindsHaveStableNames)
+{
+    const std::pair<FetchError, const char*> names[] = {
+        {FetchError::None, "none"},
+        {FetchError::InvalidUrl, "invalid-url"},
+        {FetchError::ResolveFailed, "resolve"},
+        {FetchError::ConnectFailed, "connect"},
+        {FetchError::ConnectTimeout, "connect-timeout"},
+        {FetchError::ProxyFailed, "proxy"},
+        {FetchError::TlsFailed, "tls"},
+        {FetchError::SendFailed, "send"},
+        {FetchError::ReadFailed, "read"},
+        {FetchError::ReadTimeout, "read-timeout"},
+        {FetchError::ConnectionClosed, "closed"},
+        {FetchError::LineTooLong, "too-long"},
+        {FetchError::HttpStatus, "http-status"},
+        {FetchError::Aborted, "aborted"},
+    };
+    for (const auto& [error, name] : names)
+        EXPECT_STREQ(FetchErrorKind(error), name);
+}
+
 TEST(HttpClient, UnusableAddressesSendNothing)
 {
     ScriptedServer server;

@@ -42,14 +42,74 @@ TEST(HttpUrl, BackslashesBecomeSlashesAndCredentialsAreSetApart)
     EXPECT_FALSE(url.absoluteTarget().contains("secret"));
 }
 
-TEST(HttpUrl, DefaultPortsFollowTheSchemeOrThePreviousRequest)
+TEST(HttpUrl, DefaultPortsFollowTheScheme)
 {
     EXPECT_EQ(Parse("HTTPS://secure.test/").port, 443);
     EXPECT_EQ(Parse("https://secure.test/").hostHeader(), "secure.test:443");
+    // A page address of another scheme is fetched over HTTP, from port 80 unless it names one.
     EXPECT_EQ(Parse("ftp://files.test/").port, 80);
     const HttpUrl previous = Parse("http://a.test:8081/");
-    EXPECT_EQ(Parse("gopher://b.test/x", &previous).port, 8081);
     EXPECT_EQ(Parse("http://b.test/x", &previous).port, 80);
+}
+
+TEST(HttpUrl, RedirectToAnotherSchemeIsRefusedAndNamesIt)
+{
+    const HttpUrl previous = Parse("http://a.test:8081/dir/page.html");
+    for (const char* location : {"ftp://files.test/x", "FTP://files.test:21/", "javascript:alert(1)",
+                                 "data:text/html,<p>hi</p>", "mailto:me@a.test", "gopher://b.test/x"}) {
+        const UrlResult refused = ParseRequestUrl(location, &previous);
+        EXPECT_EQ(refused.failure.error, FetchError::InvalidUrl) << location;
+        const QByteArray scheme = QByteArray(location).first(QByteArray(location).indexOf(':')).toLower();
+        EXPECT_EQ(refused.failure.text, QStringLiteral("Redirect to a %1: address").arg(QString::fromLatin1(scheme)));
+    }
+    EXPECT_EQ(Parse("HTTPS://b.test/x", &previous).port, 443);
+}
+
+TEST(HttpUrl, LocationIsAbsoluteOnlyWithASchemeAtItsStart)
+{
+    const HttpUrl previous = Parse("https://a.test:8443/dir/page.html");
+    // "://" in a query does not make a reference absolute.
+    const HttpUrl query = Parse("/go?to=http://evil.test/", &previous);
+    EXPECT_EQ(query.host, "a.test");
+    EXPECT_EQ(query.path, "/go?to=http://evil.test/");
+    // A network-path reference changes the host and keeps the scheme.
+    const HttpUrl network = Parse("//cdn.test/x.html", &previous);
+    EXPECT_EQ(network.host, "cdn.test");
+    EXPECT_EQ(network.port, 443);
+    EXPECT_EQ(network.path, "/x.html");
+    // A scheme without "//" leaves a relative reference, as browsers take it.
+    EXPECT_EQ(Parse("https:other.html", &previous).path, "/dir/other.html");
+    EXPECT_EQ(Parse("https:other.html", &previous).host, "a.test");
+    EXPECT_EQ(Parse("https:x.test:81/y://z", &previous).host, "a.test");
+}
+
+TEST(HttpUrl, TargetsArePercentEncodedAsBrowsersSendThem)
+{
+    EXPECT_EQ(Parse("http://a.test/caf\xc3\xa9 menu?q=a b&c=\"x\"").path, "/caf%C3%A9%20menu?q=a%20b&c=%22x%22");
+    EXPECT_EQ(Parse("http://a.test/<a>^`{|}").path, "/%3Ca%3E%5E%60%7B%7C%7D");
+    // What is already encoded, and what a target may hold, stays as it is.
+    EXPECT_EQ(Parse("http://a.test/%20a;b=c,d@e:f!$&'()*+~[x]?y=1/2").path, "/%20a;b=c,d@e:f!$&'()*+~[x]?y=1/2");
+    const HttpUrl previous = Parse("http://a.test/dir/page.html");
+    EXPECT_EQ(Parse("new page.html", &previous).path, "/dir/new%20page.html");
+    EXPECT_EQ(Parse("/a b", &previous).path, "/a%20b");
+}
+
+TEST(HttpUrl, Ipv6LiteralsKeepTheirBracketsWhereTheyAreWritten)
+{
+    const HttpUrl url = Parse("http://[::1]:8080/page");
+    EXPECT_EQ(url.host, "[::1]");
+    EXPECT_EQ(url.address(), "::1");
+    EXPECT_EQ(url.port, 8080);
+    EXPECT_EQ(url.hostHeader(), "[::1]:8080");
+    EXPECT_EQ(url.absoluteTarget(), "http://[::1]:8080/page");
+    EXPECT_EQ(url.displayUrl(), "http://[::1]:8080/page");
+    EXPECT_EQ(Parse("http://joe@[2001:db8::7]?x").address(), "2001:db8::7");
+    EXPECT_EQ(Parse("http://[2001:db8::7]").port, 80);
+    const HttpUrl previous = Parse("http://a.test/");
+    EXPECT_EQ(Parse("http://[::1]:81/next", &previous).address(), "::1");
+    for (const char* bad : {"http://[::1/", "http://[zz::1]/", "http://[::1]x/", "http://[127.0.0.1]/", "http://[]/",
+                            "http://[::1%25lo]/"})
+        EXPECT_EQ(Refused(bad), FetchError::InvalidUrl) << bad;
 }
 
 TEST(HttpUrl, ProxyTargetAlwaysWritesThePort)
@@ -86,8 +146,6 @@ TEST(HttpUrl, ControlCharactersCannotReachTheRequest)
     EXPECT_EQ(Refused("http://www.partner.test/\tx"), FetchError::InvalidUrl);
     const HttpUrl previous = Parse("http://a.test/");
     EXPECT_EQ(Refused("/next\r\nHost: evil.test", &previous), FetchError::InvalidUrl);
-    // Bytes above 127 and blanks are sent as stored.
-    EXPECT_EQ(Parse("http://a.test/caf\xc3\xa9 menu").path, "/caf\xc3\xa9 menu");
 }
 
 TEST(HttpUrl, RelativeLocationKeepsSchemeHostAndPort)

@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 
@@ -135,6 +136,48 @@ TEST_F(Verdicts, ProxySettingsAreReadAtTheCheck)
     EXPECT_TRUE(request.startsWith("GET http://www.partner.test:80/links.html HTTP/1.1\r\n")) << request.toStdString();
     EXPECT_TRUE(request.contains("\r\nProxy-Authorization: Basic am9lOnB3\r\n"));
     EXPECT_TRUE(request.contains("\r\nUser-Agent: Quorvane/3.1 (+https://quorvane.example/)\r\n"));
+}
+
+// A compressed page holding the address, from a server that compresses whatever it is asked.
+QByteArray GzipPage()
+{
+    const QByteArray page = "<a href=\"http://www.my-site.test/\">";
+    QByteArray zipped(256, '\0');
+    z_stream z{};
+    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(page.constData()));
+    z.avail_in = static_cast<uInt>(page.size());
+    z.next_out = reinterpret_cast<Bytef*>(zipped.data());
+    z.avail_out = static_cast<uInt>(zipped.size());
+    deflate(&z, Z_FINISH);
+    zipped.resize(static_cast<qsizetype>(z.total_out));
+    deflateEnd(&z);
+    return "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + QByteArray::number(zipped.size()) +
+        "\r\n\r\n" + zipped;
+}
+
+TEST_F(Verdicts, FetchSettingsAreReadAtTheCheck)
+{
+    ScriptedServer server;
+    server.answer(GzipPage());
+    const LinkRecord row = addLink(server.url("/a"));
+    m_settings.write(Keys::UserAgent, "LinkWatch/2.0");
+    checkAll();
+    EXPECT_EQ(row->Status, lsFound);
+    EXPECT_TRUE(server.requests().value(0).endsWith("\r\nUser-Agent: LinkWatch/2.0\r\n"
+                                                    "Accept-Encoding: gzip, deflate\r\n\r\n"));
+}
+
+TEST_F(Verdicts, CompressedPageIsSearchedDecodedEvenWhenNotAskedFor)
+{
+    ScriptedServer server;
+    server.answer(GzipPage());
+    const LinkRecord row = addLink(server.url("/b"));
+    m_settings.write(Keys::Compression, false);
+    checkAll();
+    EXPECT_EQ(row->Status, lsFound);
+    EXPECT_TRUE(
+        server.requests().value(0).endsWith("\r\nUser-Agent: Quorvane/3.1 (+https://quorvane.example/)\r\n\r\n"));
 }
 
 }  // namespace

@@ -62,8 +62,10 @@ TEST_F(OptionsTest, DialogHasItsCaptionsLimitsAndHiddenStartCheck)
     EXPECT_EQ(dialog.CBUseProxy()->title(), QStringLiteral("Connect via a HTTP proxy server"));
     EXPECT_TRUE(dialog.CBUseProxy()->isCheckable());
     QStringList labels;
-    for (const QLabel* label : dialog.findChildren<QLabel*>())
-        labels << label->text();
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+        if (label->parent() != dialog.GBAdvanced())
+            labels << label->text();
+    }
     labels.sort();
     EXPECT_EQ(labels,
               QStringList({QStringLiteral("IP Address: "), QStringLiteral("Password:"), QStringLiteral("Port:"),
@@ -225,6 +227,60 @@ TEST_F(OptionsTest, BadPortFailsAfterTheKeysBeforeItAreWritten)
         EXPECT_EQ(settings.read(Keys::ProxyUser), QByteArray("old"));
         EXPECT_EQ(settings.read(Keys::ProxyPass), QByteArray("oldpass"));
     }
+}
+
+TEST_F(OptionsTest, AdvancedPartShowsTheFetchKeysAndSavesThemLast)
+{
+    run([&](TfrmOptions& dialog) {
+        AdvancedOptions& advanced = *dialog.GBAdvanced();
+        EXPECT_EQ(advanced.title(), QStringLiteral("Advanced"));
+        EXPECT_EQ(advanced.values(), AdvancedValues{});
+        EXPECT_EQ(advanced.EditPerHostLimit()->text(), QStringLiteral("4"));
+        EXPECT_EQ(advanced.EditTotalTimeout()->text(), QStringLiteral("120 s"));
+        EXPECT_EQ(advanced.CBCompression()->text(), QStringLiteral("Ask sites for compressed pages"));
+        EXPECT_EQ(advanced.CBRetry()->text(), QStringLiteral("Try once more after a passing fault"));
+        QStringList labels;
+        for (const QLabel* label : advanced.findChildren<QLabel*>())
+            labels << label->text();
+        EXPECT_EQ(labels,
+                  QStringList({QStringLiteral("Pages at once from one site: "),
+                               QStringLiteral("Longest time for one page: ")}));
+        // The advanced controls come after the proxy's and before the buttons.
+        QStringList order;
+        for (QWidget* w = dialog.EditProxyPass()->nextInFocusChain(); w != dialog.BBtnOk(); w = w->nextInFocusChain())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&dialog) && !w->objectName().startsWith(u"qt_"))
+                order << w->objectName();  // a spin box's own line edit follows it
+        EXPECT_EQ(order,
+                  QStringList({QStringLiteral("EditPerHostLimit"), QStringLiteral("EditTotalTimeout"),
+                               QStringLiteral("CBCompression"), QStringLiteral("CBRetry")}));
+
+        advanced.EditPerHostLimit()->setValue(0);
+        advanced.EditTotalTimeout()->setValue(0);
+        EXPECT_EQ(advanced.EditPerHostLimit()->text(), QStringLiteral("No limit"));
+        EXPECT_EQ(advanced.EditTotalTimeout()->text(), QStringLiteral("No limit"));
+        advanced.CBCompression()->setChecked(false);
+        advanced.CBRetry()->setChecked(false);
+        dialog.BBtnOk()->click();
+    });
+    EXPECT_EQ(settings.read(Keys::PerHostLimit), 0);
+    EXPECT_EQ(settings.read(Keys::TotalTimeout), 0);
+    EXPECT_FALSE(settings.read(Keys::Compression));
+    EXPECT_FALSE(settings.read(Keys::Retry));
+    EXPECT_TRUE(ini().endsWith("[Connect]\r\nPerHostLimit=0\r\nTotalTimeout=0\r\nCompression=0\r\nRetry=0\r\n"))
+        << ini().constData();
+}
+
+TEST_F(OptionsTest, HandEditedFetchKeysShowAsTheChecksReadThem)
+{
+    setIni("[Connect]\r\nPerHostLimit=-1\r\nTotalTimeout=99999\r\nCompression=0\r\nRetry=2\r\n");
+    run([&](TfrmOptions& dialog) {
+        const AdvancedValues shown = dialog.GBAdvanced()->values();
+        EXPECT_EQ(shown.perHostLimit, 4);
+        EXPECT_EQ(shown.totalTimeout, AdvancedValues::MaxTotalTimeout);
+        EXPECT_FALSE(shown.compression);
+        EXPECT_TRUE(shown.retry);
+        dialog.BitBtn1()->click();
+    });
 }
 
 TEST(PortTextTest, AcceptsWhatNumberConversionAccepts)

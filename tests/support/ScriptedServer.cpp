@@ -16,17 +16,41 @@
 
 namespace {
 
-int LoopbackListener(int backlog, quint16& port)
+// The loopback socket address of `family` and `port`; returns its length.
+socklen_t LoopbackAddress(Loopback family, quint16 port, sockaddr_storage& out)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, backlog) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    port = ntohs(address.sin_port);
+    out = {};
+    if (family == Loopback::V6) {
+        auto* six = reinterpret_cast<sockaddr_in6*>(&out);
+        six->sin6_family = AF_INET6;
+        six->sin6_addr = in6addr_loopback;
+        six->sin6_port = htons(port);
+        return sizeof(sockaddr_in6);
+    }
+    auto* four = reinterpret_cast<sockaddr_in*>(&out);
+    four->sin_family = AF_INET;
+    four->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    four->sin_port = htons(port);
+    return sizeof(sockaddr_in);
+}
+
+// port 0 takes a free one, and `port` tells which.
+int LoopbackListener(Loopback family, int backlog, quint16& port)
+{
+    const int fd = ::socket(family == Loopback::V6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    if (fd >= 0 && family == Loopback::V6)
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+    sockaddr_storage address;
+    socklen_t size = LoopbackAddress(family, port, address);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd, backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        throw std::runtime_error(family == Loopback::V6 ? "cannot listen on ::1" : "cannot listen on 127.0.0.1");
+    }
+    port = ntohs(family == Loopback::V6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                                        : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
     return fd;
 }
 
@@ -65,6 +89,17 @@ struct Channel {
 };
 
 }  // namespace
+
+bool Ipv6LoopbackAvailable()
+{
+    try {
+        quint16 port = 0;
+        ::close(LoopbackListener(Loopback::V6, 1, port));
+        return true;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+}
 
 ServerScript& ServerScript::readRequest()
 {
@@ -108,6 +143,12 @@ ServerScript& ServerScript::awaitRelease()
     return *this;
 }
 
+ServerScript& ServerScript::reset()
+{
+    steps.push_back({Kind::Reset, {}, 0});
+    return *this;
+}
+
 ServerScript ServerScript::answer(QByteArray response)
 {
     ServerScript script;
@@ -115,11 +156,11 @@ ServerScript ServerScript::answer(QByteArray response)
     return script;
 }
 
-ScriptedServer::ScriptedServer()
+ScriptedServer::ScriptedServer(Loopback address, quint16 port) : m_address(address), m_port(port)
 {
     // The peer may close while we write; that must not end the test process.
     std::signal(SIGPIPE, SIG_IGN);
-    m_listener = LoopbackListener(16, m_port);
+    m_listener = LoopbackListener(address, 64, m_port);
     m_acceptor = std::thread([this] { acceptLoop(); });
 }
 
@@ -157,7 +198,7 @@ ScriptedServer::~ScriptedServer()
 
 QByteArray ScriptedServer::authority() const
 {
-    return "127.0.0.1:" + QByteArray::number(m_port);
+    return (m_address == Loopback::V6 ? "[::1]:" : "127.0.0.1:") + QByteArray::number(m_port);
 }
 
 QByteArray ScriptedServer::url(QByteArrayView path) const
@@ -272,6 +313,13 @@ void ScriptedServer::serve(int fd, ServerScript script)
             ok = !m_stopping;
             break;
         }
+        case ServerScript::Kind::Reset: {
+            // A linger time of zero makes the close send a reset.
+            const linger abortive{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+            ok = false;
+            break;
+        }
         case ServerScript::Kind::HoldOpen: {
             char buffer[4096];
             while (channel.read(buffer, sizeof buffer) > 0) {}
@@ -291,17 +339,16 @@ void ScriptedServer::serve(int fd, ServerScript script)
     ::close(fd);
 }
 
-UnresponsiveListener::UnresponsiveListener()
+UnresponsiveListener::UnresponsiveListener(Loopback family, quint16 port) : m_port(port)
 {
-    m_listener = LoopbackListener(0, m_port);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(m_port);
+    m_listener = LoopbackListener(family, 0, m_port);
+    sockaddr_storage address;
+    const socklen_t size = LoopbackAddress(family, m_port, address);
     // With a backlog of 0 the queue holds one connection; a few more make sure it is full.
     for (int i = 0; i < 4; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        const int fd =
+            ::socket(family == Loopback::V6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), size);
         m_fillers.push_back(fd);
     }
     ::usleep(50 * 1000);

@@ -11,10 +11,15 @@
 
 typedef struct ssl_ctx_st SSL_CTX;
 
+// The loopback address a test server listens on: 127.0.0.1 or ::1.
+enum class Loopback { V4, V6 };
+// Whether this machine can listen on ::1.
+bool Ipv6LoopbackAvailable();
+
 // What the server does on one connection, step by step. The connection closes after the last step.
 class ServerScript {
 public:
-    enum class Kind { ReadRequest, Send, Delay, SendEndless, StartTls, HoldOpen, AwaitRelease };
+    enum class Kind { ReadRequest, Send, Delay, SendEndless, StartTls, HoldOpen, AwaitRelease, Reset };
     struct Step {
         Kind kind;
         QByteArray data;
@@ -33,6 +38,8 @@ public:
     ServerScript& holdOpen();
     // Waits until the test calls ScriptedServer::release().
     ServerScript& awaitRelease();
+    // Ends the connection with a reset instead of an orderly close.
+    ServerScript& reset();
 
     // A connection that reads one request and sends `response`.
     static ServerScript answer(QByteArray response);
@@ -40,12 +47,13 @@ public:
     std::vector<Step> steps;
 };
 
-// A server on 127.0.0.1 with a port of its own, in this process. Each accepted connection plays the
-// next script added, in order; a connection beyond the scripts is closed at once. It records the
-// exact bytes of every request, in the order they arrive.
+// A server on 127.0.0.1 (or ::1) with a port of its own, in this process. Each accepted connection
+// plays the next script added, in order; a connection beyond the scripts is closed at once. It
+// records the exact bytes of every request, in the order they arrive.
 class ScriptedServer {
 public:
-    ScriptedServer();
+    // port 0 takes a free one; a taken port throws.
+    explicit ScriptedServer(Loopback address = Loopback::V4, quint16 port = 0);
     // certPem and keyPem: the identity that startTls() presents.
     ScriptedServer(const QByteArray& certPem, const QByteArray& keyPem);
     ~ScriptedServer();
@@ -53,9 +61,9 @@ public:
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
     quint16 port() const { return m_port; }
-    // "127.0.0.1:port"
+    // "127.0.0.1:port" or "[::1]:port"
     QByteArray authority() const;
-    // "http://127.0.0.1:port" followed by path.
+    // "http://" and the authority, followed by path.
     QByteArray url(QByteArrayView path = "/") const;
 
     void add(ServerScript script);
@@ -66,6 +74,7 @@ public:
     // The most requests that were read and not yet answered at any one moment. A request counts
     // until the first byte of its answer is about to go out, so it is always still waiting then.
     int maxPendingRequests() const { return m_maxPending.load(); }
+    int pendingRequests() const { return m_pending.load(); }
 
     // Lets every connection waiting in awaitRelease(), and every later one, go on.
     void release();
@@ -76,6 +85,7 @@ private:
     bool waitFor(int ms);
 
     int m_listener = -1;
+    Loopback m_address;
     quint16 m_port = 0;
     SSL_CTX* m_tls = nullptr;
     std::atomic<bool> m_stopping{false};
@@ -97,7 +107,8 @@ private:
 // nor fails, which is what a connect time-out needs.
 class UnresponsiveListener {
 public:
-    UnresponsiveListener();
+    // port 0 takes a free one; a taken port throws.
+    explicit UnresponsiveListener(Loopback address = Loopback::V4, quint16 port = 0);
     ~UnresponsiveListener();
     quint16 port() const { return m_port; }
 
