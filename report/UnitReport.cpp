@@ -122,7 +122,7 @@ void TfrmReport::BtnGenerateClick()
                                     QStringLiteral("htm"), QString()});
     if (path.isEmpty())
         return;
-    ReplaceFileContents(path, report);
+    ReplaceFileContents(path, report, FilePrivacy::Shared);
     if (AskConfirm(this, QStringLiteral("Do you want to view the report now?")))
         shell().openFile(path);
 }
