@@ -94,7 +94,7 @@ void TfrmMain::buildLayout()
             [this] { RunGuarded(this, [this] { EditOwnExist(); }); });
     connect(m_linksPane, &LinksPane::contextMenuWanted, this,
             [this](const QPoint& at) { m_commands->PMIL()->popup(at); });
-    connect(m_linksPane, &LinksPane::rowDoubleClicked, this, [this] { RunGuarded(this, [this] { EditExist(); }); });
+    connect(m_linksPane, &LinksPane::rowActivated, this, [this] { RunGuarded(this, [this] { EditExist(); }); });
     connect(m_linksPane, &LinksPane::headerClicked, this,
             [this](int column) { RunGuarded(this, [this, column] { VSTItemHeaderClick(column); }); });
 }
