@@ -36,6 +36,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -63,6 +64,9 @@ TfrmMain::~TfrmMain()
     // Checks still running must find nothing of the window to report to.
     if (m_dispatcher)
         m_dispatcher->shutdown();
+    // It reads the links list, which goes before the window's children do. A write in flight ends
+    // first; what is pending was the close's to write.
+    delete std::exchange(m_saver, nullptr);
     // The panes call into the window and the links list while they go, so they go first.
     delete m_websitesPane;
     delete m_linksPane;
@@ -156,7 +160,8 @@ void TfrmMain::FormCreate()
         m_dispatcher = std::make_unique<CheckDispatcher>(*m_links, websites(), *m_settings);
         m_dispatcher->setRefreshStatusBar([this] {
             RefreshStatusBar();
-            m_saver->noteChange(LinksSaver::Change::CheckResult);
+            if (m_saver)
+                m_saver->noteChange(LinksSaver::Change::CheckResult);
         });
         m_dispatcher->setShowInformation([this](const QString& text) { ShowInformation(this, text); });
     }

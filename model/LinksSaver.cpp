@@ -11,29 +11,39 @@
 #include <algorithm>
 #include <limits>
 
-std::vector<rMonitorInfo> SnapshotLinks(const LinkList& links)
+void LinksSnapshot::take(const LinkList& links)
 {
-    std::vector<rMonitorInfo> snapshot;
-    snapshot.reserve(static_cast<std::size_t>(links.rowCount()));
-    links.forEachRow([&snapshot](const rMonitorInfo& link) {
-        rMonitorInfo& copy = snapshot.emplace_back();
-        copy.SiteId = link.SiteId;
-        copy.PageUrl = link.PageUrl;
-        copy.FirstName = link.FirstName;
-        copy.LastName = link.LastName;
-        copy.Email = link.Email;
-        copy.Created = link.Created;
-        copy.LastCheck = link.LastCheck;
+    m_rows.clear();
+    m_texts.clear();
+    m_rows.reserve(static_cast<std::size_t>(links.rowCount()));
+    m_texts.reserve(qsizetype(links.rowCount()) * 96);
+    links.forEachRow([this](const rMonitorInfo& link) {
+        Row row{link.SiteId, link.Created, link.LastCheck, {}};
+        const QByteArray* texts[4] = {&link.PageUrl, &link.FirstName, &link.LastName, &link.Email};
+        for (int i = 0; i < 4; ++i) {
+            m_texts.append(*texts[i]);
+            row.ends[i] = m_texts.size();
+        }
+        m_rows.push_back(row);
     });
-    return snapshot;
 }
 
-QByteArray LinksFileText(const std::vector<rMonitorInfo>& links, const LocaleFormats& formats)
+QByteArray LinksSnapshot::fileText(const LocaleFormats& formats) const
 {
     const DateTimeCodec dates(formats);
     QByteArray text;
-    text.reserve(qsizetype(links.size()) * 160);
-    for (const rMonitorInfo& link : links) {
+    text.reserve(m_texts.size() + qsizetype(m_rows.size()) * 64);
+    rMonitorInfo link;
+    QByteArray* fields[4] = {&link.PageUrl, &link.FirstName, &link.LastName, &link.Email};
+    qsizetype begin = 0;
+    for (const Row& row : m_rows) {
+        link.SiteId = row.siteId;
+        link.Created = row.created;
+        link.LastCheck = row.lastCheck;
+        for (int i = 0; i < 4; ++i) {
+            *fields[i] = QByteArray::fromRawData(m_texts.constData() + begin, row.ends[i] - begin);
+            begin = row.ends[i];
+        }
         text.append(LinkToLine(link, dates));
         text.append("\r\n", 2);
     }
@@ -99,15 +109,16 @@ void LinksSaver::tick()
 
 void LinksSaver::startWrite()
 {
-    std::vector<rMonitorInfo> snapshot = SnapshotLinks(m_links);
+    m_snapshot.take(m_links);
     m_pending = false;
     m_edited = false;
     m_sinceWrite.start();
     const quint64 generation = ++m_generation;
-    m_thread = std::thread([this, generation, rows = std::move(snapshot), path = path(), formats = m_formats] {
+    // The thread alone uses m_snapshot until it has been joined.
+    m_thread = std::thread([this, generation, path = path(), formats = m_formats] {
         QString error;
         try {
-            ReplaceFileContents(path, LinksFileText(rows, formats), FilePrivacy::OwnerOnly);
+            ReplaceFileContents(path, m_snapshot.fileText(formats), FilePrivacy::OwnerOnly);
         } catch (const AppError& e) {
             error = e.text();
         } catch (const std::exception& e) {
@@ -130,11 +141,12 @@ void LinksSaver::writeEnded(quint64 generation)
 void LinksSaver::finishWrite()
 {
     m_thread.join();
+    m_snapshot = LinksSnapshot();
     recordOutcome(m_threadError);
     if (!m_failure.isEmpty()) {
-        // What the failed write held is still to be written.
+        // What the failed write held is still to be written: at the next edit, or after a while.
         m_pending = true;
-        arm(m_delays.checkMs);
+        arm(m_edited ? m_delays.changeMs : m_delays.checkMs);
     } else if (m_pending) {
         arm(m_delays.changeMs);
     }
@@ -161,7 +173,7 @@ void LinksSaver::saveNow()
     waitForWrite();
     m_timer.stop();
     try {
-        ReplaceFileContents(path(), LinksFileText(SnapshotLinks(m_links), m_formats), FilePrivacy::OwnerOnly);
+        ReplaceFileContents(path(), LinksFileText(m_links, m_formats), FilePrivacy::OwnerOnly);
     } catch (const AppError& e) {
         m_pending = true;
         recordOutcome(e.text());

@@ -14,12 +14,28 @@
 
 class LinkList;
 
-// The stored fields of every link, in list order. The texts share their bytes with the records
-// (QByteArray's implicit sharing), so taking it is cheap even for a long list, and another thread
-// may format it while the records go on changing.
-std::vector<rMonitorInfo> SnapshotLinks(const LinkList& links);
-// Items.txt's bytes for those links, exactly as SaveLinks writes them.
-QByteArray LinksFileText(const std::vector<rMonitorInfo>& links, const LocaleFormats& formats);
+// The stored fields of every link, in list order, taken on the UI thread so that another thread may
+// format them while the records go on changing. The texts are copied into one buffer: sharing each
+// text instead would touch a shared count per text, which costs more than the copying.
+class LinksSnapshot {
+public:
+    LinksSnapshot() = default;
+    explicit LinksSnapshot(const LinkList& links) { take(links); }
+    void take(const LinkList& links);
+    // Items.txt's bytes, exactly as SaveLinks writes them.
+    QByteArray fileText(const LocaleFormats& formats) const;
+    std::size_t size() const { return m_rows.size(); }
+
+private:
+    struct Row {
+        std::int32_t siteId;
+        double created;
+        double lastCheck;
+        qsizetype ends[4];  // where PageUrl, FirstName, LastName and Email end in m_texts
+    };
+    QByteArray m_texts;
+    std::vector<Row> m_rows;
+};
 
 // Keeps Items.txt close behind the links list, so that work survives a crash or a kill and other
 // programs reading the file see it. Callers say what changed:
@@ -99,5 +115,7 @@ private:
 
     std::thread m_thread;
     quint64 m_generation = 0;
-    QString m_threadError;  // written by the thread, read once it has been joined
+    // Written by the thread, read once it has been joined.
+    QString m_threadError;
+    LinksSnapshot m_snapshot;  // the thread's alone while it runs
 };
