@@ -2,7 +2,6 @@
 
 #include "model/AppError.h"
 #include "model/DataFiles.h"
-#include "model/DateTimeCodec.h"
 #include "model/FileReplacer.h"
 #include "model/LinkList.h"
 
@@ -28,9 +27,8 @@ void LinksSnapshot::take(const LinkList& links)
     });
 }
 
-QByteArray LinksSnapshot::fileText(const LocaleFormats& formats) const
+QByteArray LinksSnapshot::fileText(const DateTimeCodec& dates) const
 {
-    const DateTimeCodec dates(formats);
     QByteArray text;
     text.reserve(m_texts.size() + qsizetype(m_rows.size()) * 64);
     rMonitorInfo link;
@@ -51,7 +49,7 @@ QByteArray LinksSnapshot::fileText(const LocaleFormats& formats) const
 }
 
 LinksSaver::LinksSaver(const LinkList& links, QString appDir, LocaleFormats formats, QObject* parent)
-    : QObject(parent), m_links(links), m_appDir(std::move(appDir)), m_formats(std::move(formats))
+    : QObject(parent), m_links(links), m_appDir(std::move(appDir)), m_formats(std::move(formats)), m_dates(m_formats)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &LinksSaver::tick);
@@ -115,10 +113,10 @@ void LinksSaver::startWrite()
     m_sinceWrite.start();
     const quint64 generation = ++m_generation;
     // The thread alone uses m_snapshot until it has been joined.
-    m_thread = std::thread([this, generation, path = path(), formats = m_formats] {
+    m_thread = std::thread([this, generation, path = path()] {
         QString error;
         try {
-            ReplaceFileContents(path, m_snapshot.fileText(formats), FilePrivacy::OwnerOnly);
+            ReplaceFileContents(path, m_snapshot.fileText(m_dates), FilePrivacy::OwnerOnly);
         } catch (const AppError& e) {
             error = e.text();
         } catch (const std::exception& e) {
@@ -198,4 +196,6 @@ void LinksSaver::discardPending()
     m_timer.stop();
     m_pending = false;
     m_edited = false;
+    // The file holds the list: whatever failed before no longer matters.
+    recordOutcome({});
 }

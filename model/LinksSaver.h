@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/DateTime.h"
+#include "model/DateTimeCodec.h"
 #include "model/Records.h"
 
 #include <QElapsedTimer>
@@ -23,7 +23,7 @@ public:
     explicit LinksSnapshot(const LinkList& links) { take(links); }
     void take(const LinkList& links);
     // Items.txt's bytes, exactly as SaveLinks writes them.
-    QByteArray fileText(const LocaleFormats& formats) const;
+    QByteArray fileText(const DateTimeCodec& dates) const;
     std::size_t size() const { return m_rows.size(); }
 
 private:
@@ -79,7 +79,8 @@ public:
     void flush();
     // Waits for a write in flight to end; what is pending stays pending.
     void waitForWrite();
-    // The list and the file agree (the list was just loaded from it): nothing is pending.
+    // The list and the file agree (the list was just loaded from it): nothing is pending, and a
+    // failure announced before is over.
     void discardPending();
 
     bool pending() const { return m_pending; }
@@ -104,6 +105,9 @@ private:
     const LinkList& m_links;
     QString m_appDir;
     const LocaleFormats m_formats;
+    // Made here, on the UI thread, and only read by the writing thread: making it reads the
+    // locale's formats through the C library's time functions, which are not to be raced.
+    const DateTimeCodec m_dates;
     Delays m_delays;
     std::function<bool()> m_checksRunning;
 

@@ -152,6 +152,15 @@ TEST_F(LinksSaverTest, AFailedWriteIsAnnouncedStaysPendingAndIsMadeGoodLater)
     EXPECT_EQ(onDisk(), expected());
     EXPECT_TRUE(saver.failure().isEmpty());
     EXPECT_FALSE(saver.pending());
+
+    // A list loaded anew from the file (a restore) ends a failure as well.
+    ASSERT_TRUE(QFile::remove(saver.path()));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"Items.txt"_s));
+    EXPECT_THROW(saver.saveNow(), AppError);
+    saver.discardPending();
+    EXPECT_EQ(recovered, 2);
+    EXPECT_TRUE(saver.failure().isEmpty());
+    EXPECT_FALSE(saver.pending());
 }
 
 TEST_F(LinksSaverTest, SaveNowAndFlushWriteTheLatestStateAfterTheWriteInFlight)
