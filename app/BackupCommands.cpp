@@ -20,8 +20,7 @@ FileDialogRequest BackupFileRequest(const QString& title, const QString& initial
 
 }  // namespace
 
-BackupCommands::BackupCommands(QWidget* parent, std::function<void()> reload)
-    : m_parent(parent), m_reload(std::move(reload))
+BackupCommands::BackupCommands(QWidget* parent, Hooks hooks) : m_parent(parent), m_hooks(std::move(hooks))
 {
 }
 
@@ -55,6 +54,8 @@ void BackupCommands::Backup()
     if (completed != path && QFileInfo::exists(completed) && !AskConfirm(m_parent, ReplaceQuestion(completed)))
         return;
     path = completed;
+    if (m_hooks.beforeReading)
+        m_hooks.beforeReading();
     // Read everything before the backup file is touched: a missing data file leaves no backup.
     const BackupParts parts = ReadDataFiles(AppDir());
     WriteBackupFile(path, parts);
@@ -73,8 +74,11 @@ void BackupCommands::Restore()
     }
     if (!AskConfirm(m_parent, ConfirmQuestion()))
         return;
+    if (m_hooks.beforeWriting)
+        m_hooks.beforeWriting();
     // The lists are emptied only once all three files are in place: a failure leaves the window
     // showing, and a later close saving, what the files held before.
     WriteDataFiles(AppDir(), *parts);
-    m_reload();
+    if (m_hooks.reload)
+        m_hooks.reload();
 }

@@ -10,9 +10,17 @@ class QWidget;
 // one file; a restore writes them back, all three or none, and then has the window load them anew.
 class BackupCommands {
 public:
-    // `reload` runs after a restore has replaced the files: it detaches every row from its check
-    // worker, empties both lists and runs the start-up sequence again.
-    BackupCommands(QWidget* parent, std::function<void()> reload);
+    struct Hooks {
+        // Runs before a backup reads the files: pending changes go to disk first.
+        std::function<void()> beforeReading;
+        // Runs once a restore is confirmed, before the files are replaced.
+        std::function<void()> beforeWriting;
+        // Runs after a restore has replaced the files: it detaches every row from its check worker,
+        // empties both lists and runs the start-up sequence again.
+        std::function<void()> reload;
+    };
+
+    BackupCommands(QWidget* parent, Hooks hooks);
 
     void Backup();
     void Restore();
@@ -25,5 +33,5 @@ public:
 
 private:
     QWidget* m_parent;
-    std::function<void()> m_reload;
+    Hooks m_hooks;
 };

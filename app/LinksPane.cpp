@@ -5,6 +5,7 @@
 #include "app/LinksView.h"
 #include "model/LinkList.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 
@@ -40,7 +41,14 @@ LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* par
     setView(m_view);
 
     connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) { onContextMenu(pos); });
-    connect(m_view, &QAbstractItemView::doubleClicked, this, [this] { Q_EMIT rowDoubleClicked(); });
+    connect(m_view, &QAbstractItemView::doubleClicked, this, [this] { Q_EMIT rowActivated(); });
+    // The list's own shortcut: Return elsewhere (a dialog's default button, say) is not its business.
+    auto* modify = new QAction(m_view);
+    modify->setObjectName(QStringLiteral("ReturnModifies"));
+    modify->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    modify->setShortcutContext(Qt::WidgetShortcut);
+    m_view->addAction(modify);
+    connect(modify, &QAction::triggered, this, [this] { Q_EMIT rowActivated(); });
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) { Q_EMIT headerClicked(column); });
     connect(m_model, &LinkListModel::selectionNeedsSync, m_selection, &LinkSelectionModel::syncFromList);
     connect(m_model, &LinkListModel::sortIndicatorChanged, this, [this] { showSortIndicator(); });

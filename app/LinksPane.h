@@ -31,7 +31,8 @@ public:
 
 Q_SIGNALS:
     void contextMenuWanted(const QPoint& globalPos);
-    void rowDoubleClicked();
+    // A double click on a row, or Return while the list has the focus: the row is to be modified.
+    void rowActivated();
     void headerClicked(int column);
 
 private:

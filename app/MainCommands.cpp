@@ -97,7 +97,9 @@ void MainCommands::buildMenuBar()
     file->addSeparator();
     file->addAction(command(QStringLiteral("&Import inbound links from file..."), [w] { w->ImportInbound(); }));
     file->addSeparator();
-    file->addAction(command(QStringLiteral("E&xit"), [w] { w->close(); }));
+    QAction* exit = command(QStringLiteral("E&xit"), [w] { w->close(); });
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    file->addAction(exit);
 
     QMenu* sites = bar->addMenu(QStringLiteral("&My websites"));
     sites->addAction(command(QStringLiteral("&New..."), [w] { w->AddOwnNew(); }));
@@ -113,15 +115,20 @@ void MainCommands::buildMenuBar()
 
     QMenu* check = bar->addMenu(QStringLiteral("&Check"));
     QAction* checkAll = command(QStringLiteral("Check &All"), [w] { w->StartAll(); });
-    checkAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    // The first key is the one the menu shows.
+    checkAll->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::Key_F5)});
     check->addAction(checkAll);
     check->addAction(command(QStringLiteral("Check &Selected"), [w] { w->StartSelected(); }));
+    check->addSeparator();
+    check->addAction(command(QStringLiteral("S&top"), [w] { w->ToolButton1Click(); }));
 
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->addAction(command(QStringLiteral("&Options"), [w] { w->OpenOptions(); }));
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    help->addAction(command(QStringLiteral("Help"), [w] { w->Help2Click(); }));
+    QAction* helpFile = command(QStringLiteral("Help"), [w] { w->Help2Click(); });
+    helpFile->setShortcut(QKeySequence(Qt::Key_F1));
+    help->addAction(helpFile);
     help->addAction(command(QStringLiteral("&Contact us..."), [w] { w->Contact(); }));
     help->addAction(command(QStringLiteral("&About..."), [w] { w->OpenAbout(); }));
 }

@@ -6,6 +6,7 @@
 #include "app/MainCommands.h"
 #include "app/ShellCommands.h"
 #include "app/SideSplitter.h"
+#include "app/WebsiteCommands.h"
 #include "app/WebsiteTreeModel.h"
 #include "app/WebsitesPane.h"
 #include "app/WindowState.h"
@@ -13,13 +14,13 @@
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/Prompts.h"
-#include "dialogs/UnitAddOwnSite.h"
 #include "dialogs/UnitEditItem.h"
 #include "dialogs/UnitOptions.h"
 #include "import/UnitImport.h"
 #include "model/AppDir.h"
 #include "model/DataFiles.h"
 #include "model/LinkList.h"
+#include "model/LinksSaver.h"
 #include "model/SettingsFile.h"
 #include "report/UnitReport.h"
 
@@ -28,12 +29,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QTreeView>
 
+#include <cstdio>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -61,6 +64,9 @@ TfrmMain::~TfrmMain()
     // Checks still running must find nothing of the window to report to.
     if (m_dispatcher)
         m_dispatcher->shutdown();
+    // It reads the links list, which goes before the window's children do. A write in flight ends
+    // first; what is pending was the close's to write.
+    delete std::exchange(m_saver, nullptr);
     // The panes call into the window and the links list while they go, so they go first.
     delete m_websitesPane;
     delete m_linksPane;
@@ -92,7 +98,7 @@ void TfrmMain::buildLayout()
             [this] { RunGuarded(this, [this] { EditOwnExist(); }); });
     connect(m_linksPane, &LinksPane::contextMenuWanted, this,
             [this](const QPoint& at) { m_commands->PMIL()->popup(at); });
-    connect(m_linksPane, &LinksPane::rowDoubleClicked, this, [this] { RunGuarded(this, [this] { EditExist(); }); });
+    connect(m_linksPane, &LinksPane::rowActivated, this, [this] { RunGuarded(this, [this] { EditExist(); }); });
     connect(m_linksPane, &LinksPane::headerClicked, this,
             [this](int column) { RunGuarded(this, [this, column] { VSTItemHeaderClick(column); }); });
 }
@@ -111,6 +117,25 @@ void TfrmMain::buildStatusBar()
         bar->addWidget(panel);
         m_statusPanels.push_back(panel);
     }
+    // Shown only while the links cannot be written, so that a failing disk is never a surprise at the close.
+    m_saveNote = new QLabel(bar);
+    m_saveNote->setObjectName(QStringLiteral("SaveNote"));
+    m_saveNote->setTextFormat(Qt::PlainText);
+    m_saveNote->setStyleSheet(QStringLiteral("QLabel { color: #b3261e; font-weight: bold; }"));
+    m_saveNote->hide();
+    bar->addPermanentWidget(m_saveNote);
+}
+
+void TfrmMain::createSaver()
+{
+    m_saver = new LinksSaver(*m_links, m_appDir, m_formats, this);
+    m_saver->setChecksRunning([this] { return m_walks > 0 || m_dispatcher->RunningChecks() > 0; });
+    connect(m_saver, &LinksSaver::saveFailed, this, [this](const QString& text) {
+        m_saveNote->setText(QStringLiteral("Inbound links not saved"));
+        m_saveNote->setToolTip(text);
+        m_saveNote->show();
+    });
+    connect(m_saver, &LinksSaver::saveRecovered, m_saveNote, &QLabel::hide);
 }
 
 const WebsiteTree& TfrmMain::websites() const
@@ -133,15 +158,24 @@ void TfrmMain::FormCreate()
         // One dispatcher for the window's life: a restore may run inside a walk's wait, and that
         // walk goes on in it afterwards.
         m_dispatcher = std::make_unique<CheckDispatcher>(*m_links, websites(), *m_settings);
-        m_dispatcher->setRefreshStatusBar([this] { RefreshStatusBar(); });
+        m_dispatcher->setRefreshStatusBar([this] {
+            RefreshStatusBar();
+            if (m_saver)
+                m_saver->noteChange(LinksSaver::Change::CheckResult);
+        });
         m_dispatcher->setShowInformation([this](const QString& text) { ShowInformation(this, text); });
     }
     m_websitesPane->model().reset([this](WebsiteTree& tree) {
         tree.AddRootWebsite();
         ::LoadWebsites(m_appDir, tree);
     });
+    if (!m_saver)
+        createSaver();
+    m_saver->setAppDir(m_appDir);
     RefreshNewByMy();
     LoadLinks();
+    // The list is what the file holds.
+    m_saver->discardPending();
     RefreshStatusBar();
     RestoreWindowState();
     m_splitter->setHandleCursor(SplitterCursor());
@@ -156,6 +190,7 @@ void TfrmMain::EmptyLists()
 void TfrmMain::FormClose()
 {
     m_dispatcher->ToolButton1Click();
+    // Also when nothing changed: the file is then exactly what the list holds.
     SaveLinks();
     SaveWindowState();
     // Only now: a failed save keeps the window open, and checking must go on working in it. From
@@ -178,6 +213,14 @@ void TfrmMain::SaveWindowState()
     WindowState::Save(*m_settings, *this, *m_websitesPane, *m_linksPane);
 }
 
+bool TfrmMain::closeUnattended()
+{
+    m_unattendedClose = true;
+    const bool closed = close();
+    m_unattendedClose = false;
+    return closed;
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
     try {
@@ -186,7 +229,13 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     } catch (...) {
         // Everything is still in memory: the user can mend the cause and close again.
         event->ignore();
-        ShowFailure(this);
+        if (!m_unattendedClose) {
+            ShowFailure(this);
+            return;
+        }
+        const QByteArray text = QStringLiteral("Quorvane: %1\n").arg(WithFullStop(CurrentFailureText())).toLocal8Bit();
+        std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stderr);
+        std::fflush(stderr);
     }
 }
 
@@ -252,62 +301,28 @@ bool TfrmMain::RequireSelection()
 void TfrmMain::VSTItemHeaderClick(int column)
 {
     m_links->VSTItemHeaderClick(column);
+    m_saver->noteChange(LinksSaver::Change::Order);
 }
 
 void TfrmMain::AddOwnNew()
 {
-    const std::optional<rMySiteInfo> site = AskNewWebsite(this, websites());
-    if (!site)
-        return;
-    m_websitesPane->model().appendWebsite(*site);
-    m_websitesPane->VSTExplorer()->expandAll();
-    RefreshNewByMy();
-    SaveWebsites();
+    WebsiteCommands(*this).AddOwnNew();
 }
 
 void TfrmMain::EditOwnExist()
 {
-    const int row = m_websitesPane->focusedRow();
-    const rMySiteInfo* site = m_websitesPane->focusedSite();
-    if (row < 0 || !site || site->Id == 0)
-        return;
-    const std::optional<rMySiteInfo> changed = AskChangedWebsite(this, websites(), *site);
-    if (!changed)
-        return;
-    // The Id stays, so the website's links stay with it; the caption keeps the old name until the
-    // focus moves.
-    m_websitesPane->model().replaceWebsite(row, *changed);
-    RefreshNewByMy();
-    SaveWebsites();
+    WebsiteCommands(*this).EditOwnExist();
 }
 
 void TfrmMain::DeleteOwnSelected()
 {
-    const int row = m_websitesPane->focusedRow();
-    const rMySiteInfo* site = m_websitesPane->focusedSite();
-    if (row < 0 || !site || site->Id == 0)
-        return;
-    const std::int32_t id = site->Id;
-    const int links = LinkCountOfSite(id);
-    const QString question =
-        QStringLiteral("Delete the website \"%1\" and its %2 inbound link(s)?").arg(FromAnsi(site->Name)).arg(links);
-    if (!AskConfirm(this, question))
-        return;
-
-    // The root takes the focus first, so the list never shows the links of a website half gone.
-    m_websitesPane->focusRoot();
-    m_websitesPane->model().removeWebsite(row);
-    // Links belong to an Id; another website may still carry the same one in a hand-edited file.
-    if (websites().indexOfId(id) < 0)
-        RemoveLinksOfSite(id);
-    RefreshNewByMy();
-    RefreshStatusBar();
-    SaveWebsites();
+    WebsiteCommands(*this).DeleteOwnSelected();
 }
 
 void TfrmMain::AddNew()
 {
-    AddItemForSite(0);
+    // The website shown in the websites pane, as its New drop-down would; none for the root.
+    AddItemForSite(m_websitesPane->focusedId());
 }
 
 void TfrmMain::NewByMyClick(std::int32_t id)
@@ -318,6 +333,7 @@ void TfrmMain::NewByMyClick(std::int32_t id)
 void TfrmMain::AddItemForSite(std::int32_t id)
 {
     ::AddItemForSite(this, websites(), *m_links, id, [this](const rMonitorInfo& link) {
+        m_saver->noteChange(LinksSaver::Change::Edit);
         RefreshStatusBar();
         SelectWebsiteById(link.SiteId);
     });
@@ -331,6 +347,7 @@ void TfrmMain::EditExist()
     const LinkRecord record = m_links->firstSelected();
     if (!record || !EditItem(this, websites(), *m_links, record))
         return;
+    m_saver->noteChange(LinksSaver::Change::Edit);
     SelectWebsiteById(record->SiteId);
     // A link moved into the website shown while the focus stayed follows the filter, and a new
     // address resets the verdict, which the counts must show.
@@ -351,6 +368,7 @@ void TfrmMain::DeleteSelected()
     if (!AskConfirm(this, QStringLiteral("Delete %1 selected inbound link(s)?").arg(shown)))
         return;
     m_links->DeleteSelected(true);
+    m_saver->noteChange(LinksSaver::Change::Edit);
     RefreshStatusBar();
 }
 
@@ -362,14 +380,20 @@ void TfrmMain::SelectAll()
 void TfrmMain::ArrangeItem(int entry)
 {
     m_links->ArrangeItem(entry);
+    m_saver->noteChange(LinksSaver::Change::Order);
 }
+
 void TfrmMain::StartAll()
 {
+    ++m_walks;
+    const auto ended = qScopeGuard([this] { --m_walks; });
     m_dispatcher->StartAll();
 }
 
 void TfrmMain::StartSelected()
 {
+    ++m_walks;
+    const auto ended = qScopeGuard([this] { --m_walks; });
     m_dispatcher->StartSelected();
 }
 
@@ -380,26 +404,35 @@ void TfrmMain::ToolButton1Click()
 
 void TfrmMain::Backup()
 {
-    BackupCommands(this, [] {}).Backup();
+    BackupCommands::Hooks hooks;
+    // The backup holds the links as the list has them, not as the last write left them.
+    hooks.beforeReading = [this] { m_saver->flush(); };
+    BackupCommands(this, std::move(hooks)).Backup();
 }
 
 void TfrmMain::Restore()
 {
+    BackupCommands::Hooks hooks;
+    // A write still in flight must not land on the restored file.
+    hooks.beforeWriting = [this] { m_saver->waitForWrite(); };
     // A walk would go on over the restored rows, which nobody asked to check, so it ends. Emptying
     // the list detaches every row from its check worker: late results change nothing.
-    BackupCommands(this, [this] {
+    hooks.reload = [this] {
         ToolButton1Click();
         EmptyLists();
         FormCreate();
-    }).Restore();
+    };
+    BackupCommands(this, std::move(hooks)).Restore();
 }
 
 void TfrmMain::ImportInbound()
 {
-    // The new rows stay visible whatever the websites pane shows until its focus next changes; the
-    // counts and the links file catch up with the next refresh and save.
     TfrmImport dialog(this, websites(), *m_links);
-    dialog.exec();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_saver->noteChange(LinksSaver::Change::Edit);
+    // New rows of another website than the one shown go out of sight, and the counts follow.
+    VSTExplorerFocusChanged(m_websitesPane->focusedId());
 }
 
 void TfrmMain::GenerateReport()
@@ -438,11 +471,6 @@ void TfrmMain::OpenUrlWithIE()
     OpenPagesOf(SelectedLinks());
 }
 
-void TfrmMain::SaveWebsites()
-{
-    ::SaveWebsites(m_appDir, websites());
-}
-
 void TfrmMain::LoadLinks()
 {
     ::LoadLinks(m_appDir, *m_links, m_formats);
@@ -450,24 +478,7 @@ void TfrmMain::LoadLinks()
 
 void TfrmMain::SaveLinks()
 {
-    ::SaveLinks(m_appDir, *m_links, m_formats);
-}
-
-int TfrmMain::LinkCountOfSite(std::int32_t id) const
-{
-    int count = 0;
-    m_links->forEachRow([&count, id](const rMonitorInfo& link) { count += link.SiteId == id ? 1 : 0; });
-    return count;
-}
-
-void TfrmMain::RemoveLinksOfSite(std::int32_t id)
-{
-    std::vector<LinkRecord> doomed;
-    for (const LinkRecord& link : m_links->records()) {
-        if (link->SiteId == id)
-            doomed.push_back(link);
-    }
-    m_links->remove(doomed);
+    m_saver->saveNow();
 }
 
 std::vector<LinkRecord> TfrmMain::SelectedLinks() const

@@ -12,6 +12,7 @@
 class CheckDispatcher;
 class LinkList;
 class LinksPane;
+class LinksSaver;
 class MainCommands;
 class QLabel;
 class SettingsFile;
@@ -35,6 +36,10 @@ public:
     void EmptyLists();
     // Shut-down: stops the check walk and saves; throws when a save fails, which keeps the window open.
     void FormClose();
+    // The close that a logout or a signal asks for: as the user's, but a failed save goes to
+    // standard error instead of a box that nobody would answer. The window then stays open with
+    // all data in memory. True when the window closed.
+    bool closeUnattended();
     void RestoreWindowState();
     void SaveWindowState();
 
@@ -42,6 +47,7 @@ public:
     const QString& appDir() const { return m_appDir; }
     const WebsiteTree& websites() const;
     LinkList& links() const { return *m_links; }
+    LinksSaver& saver() const { return *m_saver; }
     const LocaleFormats& formats() const { return m_formats; }
     WebsitesPane& websitesPane() const { return *m_websitesPane; }
     LinksPane& linksPane() const { return *m_linksPane; }
@@ -99,11 +105,9 @@ protected:
 private:
     void buildLayout();
     void buildStatusBar();
-    void SaveWebsites();
+    void createSaver();
     void LoadLinks();
     void SaveLinks();
-    int LinkCountOfSite(std::int32_t id) const;
-    void RemoveLinksOfSite(std::int32_t id);
     // The selected links in list order, hidden ones included.
     std::vector<LinkRecord> SelectedLinks() const;
 
@@ -114,7 +118,12 @@ private:
     // Holds references to the links list, the websites tree and the settings object, which all
     // outlive it: it is shut down before any of them goes.
     std::unique_ptr<CheckDispatcher> m_dispatcher;
+    // Writes Items.txt soon after each change; the close writes it once more, synchronously.
+    LinksSaver* m_saver = nullptr;
+    QLabel* m_saveNote = nullptr;
+    int m_walks = 0;  // check walks running, nested ones included
     bool m_shown = false;
+    bool m_unattendedClose = false;
 
     WebsitesPane* m_websitesPane = nullptr;
     LinksPane* m_linksPane = nullptr;

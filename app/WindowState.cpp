@@ -23,21 +23,29 @@ QSize BoundedToScreens(QSize size, const QMainWindow& window)
                  std::clamp(size.height(), 1, std::max(1, limit.height())));
 }
 
-}  // namespace
-
-void WindowState::Restore(const SettingsFile& settings, QMainWindow& window, WebsitesPane& websites, LinksPane& links)
+void RestoreFrame(const SettingsFile& settings, QMainWindow& window)
 {
-    websites.SelectWebsiteById(settings.read(Keys::CurrentSite));
-
     if (settings.read(Keys::WindowMax)) {
         window.setWindowState(window.windowState() & ~Qt::WindowMaximized);
-        window.resize(BoundedToScreens(QSize(DesignWidth, DesignHeight), window));
+        window.resize(BoundedToScreens(QSize(WindowState::DesignWidth, WindowState::DesignHeight), window));
         window.setWindowState(window.windowState() | Qt::WindowMaximized);
     } else {
         window.setWindowState(window.windowState() & ~Qt::WindowMaximized);
         window.resize(
             BoundedToScreens(QSize(settings.read(Keys::WindowWidth), settings.read(Keys::WindowHeight)), window));
     }
+}
+
+}  // namespace
+
+void WindowState::Restore(const SettingsFile& settings, QMainWindow& window, WebsitesPane& websites, LinksPane& links)
+{
+    websites.SelectWebsiteById(settings.read(Keys::CurrentSite));
+
+    // A backup restored into a maximized window leaves it as it is: taking it out of that state and
+    // back in would leave it drawn at its normal size inside the maximized frame on some desktops.
+    if (!(window.isVisible() && window.isMaximized()))
+        RestoreFrame(settings, window);
 
     for (int column = 0; column < LinkColumnCount; ++column)
         links.setColumnWidth(column, settings.read(Keys::ColumnWidth(column)));

@@ -13,6 +13,7 @@ public:
     static constexpr int DesignWidth = 793;
     static constexpr int DesignHeight = 553;
 
+    // A window that is shown maximized keeps its state and size (a restore of a backup).
     static void Restore(const SettingsFile& settings, QMainWindow& window, WebsitesPane& websites, LinksPane& links);
     // Writes key by key; a refused write throws and leaves the keys after it unwritten.
     static void Save(SettingsFile& settings, const QMainWindow& window, const WebsitesPane& websites,

@@ -1,3 +1,4 @@
+#include "app/OrderlyShutdown.h"
 #include "app/QuorvaneApplication.h"
 #include "app/UnitMain.h"
 
@@ -5,6 +6,8 @@ int main(int argc, char** argv)
 {
     QuorvaneApplication app(argc, argv);
     TfrmMain window;
+    // A logout or a signal closes the window as the user would, saving first.
+    const OrderlyShutdown shutdown([&window] { window.closeUnattended(); });
     window.show();
     return QuorvaneApplication::exec();
 }

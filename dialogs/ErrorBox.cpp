@@ -12,17 +12,20 @@ QString WithFullStop(const QString& text)
     return text;
 }
 
-void ShowFailure(QWidget* parent)
+QString CurrentFailureText()
 {
-    QString text;
     try {
         throw;
     } catch (const AppError& error) {
-        text = error.text();
+        return error.text();
     } catch (const std::exception& error) {
-        text = QString::fromLocal8Bit(error.what());
+        return QString::fromLocal8Bit(error.what());
     } catch (...) {
-        text = QStringLiteral("An unexpected error occurred");
+        return QStringLiteral("An unexpected error occurred");
     }
-    ShowError(parent, WithFullStop(text));
+}
+
+void ShowFailure(QWidget* parent)
+{
+    ShowError(parent, WithFullStop(CurrentFailureText()));
 }

@@ -10,6 +10,10 @@ class QWidget;
 // comes after '.', so "Disk full" reads "Disk full." while "Done." and "Stop!" stay as they are.
 QString WithFullStop(const QString& text);
 
+// The text of the exception being handled: an AppError's text, another exception's what(), or a
+// generic text for anything else. Call it only inside a catch block.
+QString CurrentFailureText();
+
 // Shows the exception being handled in the application's error box: an AppError's text, another
 // exception's what(), or a generic text for anything else. Call it only inside a catch block.
 void ShowFailure(QWidget* parent);

@@ -11,10 +11,36 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// A closed combo box picks the entry whose name starts with the letters typed into it. Tabbing on
+// from the address and typing a contact's name there would file the link under another website
+// without a sign. Here only a deliberate choice changes the website: the drop-down, the arrow and
+// page keys, Home and End.
+class NoTypeAheadFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers commands = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+        const QString text = key->text();
+        // Space would open the list, where the next letters pick an entry all the same.
+        return !text.isEmpty() && text.front().isPrint() && !(key->modifiers() & commands);
+    }
+};
+
+}  // namespace
 
 void CheckLinkInput(const LinkInput& input)
 {
@@ -92,6 +118,7 @@ TfrmEditItem::TfrmEditItem(const WebsiteTree& websites, QWidget* parent)
     siteLabel->setBuddy(m_cbMySite);
     m_cbMySite->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_cbMySite->setMinimumContentsLength(12);
+    m_cbMySite->installEventFilter(new NoTypeAheadFilter(m_cbMySite));
     generalGrid->addWidget(siteLabel, 0, 0);
     generalGrid->addWidget(m_cbMySite, 0, 1);
     generalGrid->setColumnStretch(1, 1);

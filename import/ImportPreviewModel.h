@@ -1,12 +1,15 @@
 #pragma once
 
+#include "model/ImportSource.h"
+
 #include <QAbstractTableModel>
 #include <QByteArray>
 
 #include <vector>
 
-// The wizard's preview: one row per source line, showing the page URL it will import as. A plain
-// table model, so that a file of a hundred thousand lines lists at once.
+// The wizard's preview: one row per page of the source files, showing the URL it will import as.
+// A repeated page shows greyed, with a tool tip that says what it repeats. A plain table model, so
+// that a file of a hundred thousand lines lists at once.
 class ImportPreviewModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -16,11 +19,23 @@ public:
     const std::vector<QByteArray>& pageUrls() const { return m_pageUrls; }
     void append(std::vector<QByteArray> pageUrls);
 
+    // Marks the repeats: within the rows, and of `existing`, the keys of the chosen website's pages.
+    void markDuplicates(const QSet<QByteArray>& existing);
+    Duplicate duplicate(int row) const;
+    int duplicateCount() const { return m_duplicateCount; }
+    // What an import takes: every row, or the rows that repeat nothing.
+    std::vector<QByteArray> pagesToImport(bool withDuplicates) const;
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
+    void remark();
+
     std::vector<QByteArray> m_pageUrls;
+    std::vector<Duplicate> m_duplicates;
+    QSet<QByteArray> m_existing;
+    int m_duplicateCount = 0;
 };

@@ -9,14 +9,16 @@
 #include "dialogs/WebsiteCheckList.h"
 #include "import/ImportPreviewModel.h"
 #include "model/AppDir.h"
+#include "model/AppError.h"
 #include "model/Clock.h"
-#include "model/DataFiles.h"
+#include "model/ImportSource.h"
 #include "model/LinkList.h"
 #include "model/TextFile.h"
-#include "model/TextUtil.h"
 #include "model/WebsiteTree.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFormLayout>
 #include <QFrame>
@@ -199,18 +201,26 @@ QWidget* TfrmImport::buildSecondStep()
     m_vstItems->setAllColumnsShowFocus(true);
     m_vstItems->header()->setSectionsClickable(false);
 
+    m_duplicateNote = WrappedLabel({}, page);
+    m_keepDuplicates = new QCheckBox(QStringLiteral("Import duplicate addresses too"), page);
+    connect(m_keepDuplicates, &QCheckBox::toggled, this, [this] { showDuplicateNote(); });
+
     auto* sample = new QHBoxLayout;
     sample->addWidget(text, 1);
     sample->addWidget(m_button1, 0, Qt::AlignTop);
     auto* file = new QHBoxLayout;
     file->addWidget(m_editSelectFile, 1);
     file->addWidget(m_button3);
+    auto* duplicates = new QHBoxLayout;
+    duplicates->addWidget(m_duplicateNote, 1);
+    duplicates->addWidget(m_keepDuplicates);
 
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(sample);
     layout->addLayout(file);
     layout->addWidget(m_vstItems, 1);
+    layout->addLayout(duplicates);
     return page;
 }
 
@@ -245,11 +255,13 @@ QWidget* TfrmImport::buildFourthStep()
     m_importFrom->setMinimumWidth(1);
     m_importTo = WrappedLabel({}, group);
     m_importTo->setFont(bold);
+    m_importCount = WrappedLabel({}, group);
     auto* form = new QFormLayout(group);
     form->setLabelAlignment(Qt::AlignLeft | Qt::AlignTop);
     form->setRowWrapPolicy(QFormLayout::DontWrapRows);
     form->addRow(WrappedLabel(QStringLiteral("Import from: "), group), m_importFrom);
     form->addRow(WrappedLabel(QStringLiteral("Import to website: "), group), m_importTo);
+    form->addRow(WrappedLabel(QStringLiteral("Inbound links: "), group), m_importCount);
 
     auto* text =
         WrappedLabel(QStringLiteral("Please click 'Finish' button if the information above is correct."), page);
@@ -272,6 +284,8 @@ QWidget* TfrmImport::buildFourthStep()
 void TfrmImport::FormCreate(const WebsiteTree& websites)
 {
     m_vstSites->setWebsites(websites);
+    connect(m_vstSites, &WebsiteCheckList::marksChanged, this, [this] { refreshDuplicates(); });
+    showDuplicateNote();
 }
 
 int TfrmImport::currentPage() const
@@ -303,6 +317,17 @@ void TfrmImport::BtnNextClick()
                 m_button3->setFocus();
                 throw WizardMessage(QStringLiteral("Please select a file"));
             }
+            // A name typed instead of browsed to is read now; one that cannot be read keeps the
+            // wizard on this page.
+            if (m_editSelectFile->text() != m_loadedPath) {
+                try {
+                    LoadFile(m_editSelectFile->text());
+                } catch (const AppError&) {
+                    m_editSelectFile->setFocus();
+                    ShowFailure(this);
+                    return;
+                }
+            }
             m_pages->setCurrentIndex(ThirdStep);
             break;
         case ThirdStep:
@@ -313,6 +338,7 @@ void TfrmImport::BtnNextClick()
             m_importFrom->setText(m_editSelectFile->text());
             m_importFrom->setToolTip(m_editSelectFile->text());
             m_importTo->setText(FromAnsi(SelectedSiteName()));
+            m_importCount->setText(importCountText());
             break;
         case FourthStep:
             m_progressBar->show();
@@ -348,13 +374,50 @@ void TfrmImport::Button3Click()
     if (name.isEmpty())
         return;
     m_editSelectFile->setText(name);
-    const QByteArray text = ReadTextFile(name);
-    const std::vector<QByteArrayView> lines = SplitLines(text);
-    std::vector<QByteArray> urls;
-    urls.reserve(lines.size());
-    for (const QByteArrayView line : lines)
-        urls.push_back(CompletePageUrl(line));
-    m_preview->append(std::move(urls));
+    LoadFile(name);
+}
+
+void TfrmImport::LoadFile(const QString& path)
+{
+    QString file = path;
+    if (file.startsWith(QStringLiteral("~/")))
+        file = QDir::homePath() + file.mid(1);
+    m_preview->append(ImportUrlsFromText(ReadTextFile(file)));
+    m_loadedPath = path;
+    showDuplicateNote();
+}
+
+void TfrmImport::refreshDuplicates()
+{
+    // Pages the chosen website already links from count as duplicates too.
+    m_preview->markDuplicates(m_vstSites->chosenRow() >= 0 ? PageKeysOfSite(m_links, SelectedSiteId())
+                                                           : QSet<QByteArray>());
+    showDuplicateNote();
+}
+
+void TfrmImport::showDuplicateNote()
+{
+    const int count = m_preview->duplicateCount();
+    m_keepDuplicates->setEnabled(count > 0);
+    if (count == 0) {
+        m_duplicateNote->setText(QStringLiteral("No duplicate addresses."));
+        return;
+    }
+    const QString what = count == 1 ? QStringLiteral("1 duplicate address, shown in grey,")
+                                    : QStringLiteral("%1 duplicate addresses, shown in grey,").arg(count);
+    m_duplicateNote->setText(m_keepDuplicates->isChecked() ? QStringLiteral("%1 will be imported too.").arg(what)
+                                                           : QStringLiteral("%1 will be skipped.").arg(what));
+}
+
+QString TfrmImport::importCountText() const
+{
+    const bool keep = m_keepDuplicates->isChecked();
+    const int count = static_cast<int>(m_preview->pagesToImport(keep).size());
+    const int duplicates = m_preview->duplicateCount();
+    if (duplicates == 0)
+        return QString::number(count);
+    return keep ? QStringLiteral("%1 (%2 duplicates included)").arg(count).arg(duplicates)
+                : QStringLiteral("%1 (%2 duplicates skipped)").arg(count).arg(duplicates);
 }
 
 void TfrmImport::Button1Click()
@@ -373,7 +436,7 @@ void TfrmImport::setImporting(bool importing)
 void TfrmImport::ImportLinks()
 {
     const std::int32_t siteId = SelectedSiteId();
-    const std::vector<QByteArray>& pageUrls = m_preview->pageUrls();
+    const std::vector<QByteArray> pageUrls = m_preview->pagesToImport(m_keepDuplicates->isChecked());
     const int count = static_cast<int>(pageUrls.size());
     setImporting(true);
     // A bar of range 0..0 would show the busy animation instead of a full bar.

@@ -8,6 +8,7 @@
 
 class ImportPreviewModel;
 class LinkList;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -32,6 +33,8 @@ public:
     void BtnBackClick();
     // "Browse...": chooses a file and appends its lines to the preview. Throws CannotOpenFile.
     void Button3Click();
+    // Appends the pages of a file to the preview. Throws CannotOpenFile.
+    void LoadFile(const QString& path);
     // "View sample file".
     void Button1Click();
     void ImportLinks();
@@ -47,6 +50,9 @@ public:
     QPushButton* Button3() const { return m_button3; }
     QLineEdit* EditSelectFile() const { return m_editSelectFile; }
     QTreeView* VSTItems() const { return m_vstItems; }
+    QCheckBox* KeepDuplicates() const { return m_keepDuplicates; }
+    QLabel* DuplicateNote() const { return m_duplicateNote; }
+    QLabel* ImportCountValue() const { return m_importCount; }
     const ImportPreviewModel& preview() const { return *m_preview; }
     WebsiteCheckList* VSTSites() const { return m_vstSites; }
     QLabel* ImportFromValue() const { return m_importFrom; }
@@ -63,9 +69,13 @@ private:
     QWidget* buildThirdStep();
     QWidget* buildFourthStep();
     void setImporting(bool importing);
+    void refreshDuplicates();
+    void showDuplicateNote();
+    QString importCountText() const;
 
     LinkList& m_links;
     bool m_importing = false;
+    QString m_loadedPath;  // the file last read into the preview, as the file field named it
 
     QStackedWidget* m_pages = nullptr;
     QPushButton* m_btnBack = nullptr;
@@ -76,8 +86,11 @@ private:
     QLineEdit* m_editSelectFile = nullptr;
     QTreeView* m_vstItems = nullptr;
     ImportPreviewModel* m_preview = nullptr;
+    QLabel* m_duplicateNote = nullptr;
+    QCheckBox* m_keepDuplicates = nullptr;
     WebsiteCheckList* m_vstSites = nullptr;
     QLabel* m_importFrom = nullptr;
     QLabel* m_importTo = nullptr;
+    QLabel* m_importCount = nullptr;
     QProgressBar* m_progressBar = nullptr;
 };

@@ -85,12 +85,15 @@ void FileReplacer::stage(const QString& path, QByteArrayView contents)
     if (replacing && ::access(staged.target.constData(), W_OK) != 0)
         throw CannotCreateFile(path, SystemErrorText(errno));
 
+    const bool ownerOnly = m_privacy == FilePrivacy::OwnerOnly;
+    // A private file is private from its first byte: nobody else may open the temporary file
+    // while the contents go in.
+    const mode_t createMode = ownerOnly ? 0600 : replacing ? (old.st_mode & 07777) : 0666;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         staged.temporary =
             dir + '/' + '.' + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-        fd = ::open(staged.temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    replacing ? (old.st_mode & 07777) : 0666);
+        fd = ::open(staged.temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -100,10 +103,13 @@ void FileReplacer::stage(const QString& path, QByteArrayView contents)
     int error = 0;
     if (replacing) {
         // The open's mode went through the umask; the old file's mode must not.
-        if (::fchmod(fd, old.st_mode & 07777) != 0)
+        const mode_t mode = ownerOnly ? (old.st_mode & 0600) : (old.st_mode & 07777);
+        if (::fchmod(fd, mode) != 0)
             error = errno;
         if (!error && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
             (void)!::fchown(fd, old.st_uid, old.st_gid);  // only a privileged process may; fine if not
+    } else if (ownerOnly && ::fchmod(fd, 0600) != 0) {
+        error = errno;
     }
     if (!error && !writeAll(fd, contents))
         error = errno;
@@ -132,9 +138,9 @@ void FileReplacer::commit()
     }
 }
 
-void ReplaceFileContents(const QString& path, QByteArrayView contents)
+void ReplaceFileContents(const QString& path, QByteArrayView contents, FilePrivacy privacy)
 {
-    FileReplacer replacer;
+    FileReplacer replacer(privacy);
     replacer.stage(path, contents);
     replacer.commit();
 }

@@ -1,12 +1,12 @@
 #include "model/SettingsFile.h"
 
 #include "model/AppError.h"
+#include "model/FileReplacer.h"
 #include "model/IniText.h"
 #include "model/LinkColumns.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <iterator>
@@ -92,16 +92,12 @@ void SettingsFile::writeString(QByteArrayView section, QByteArrayView key, QByte
 
     // The new contents go to a temporary file beside the old one, which then replaces it in one
     // rename: a crash or a full disk never leaves a half-written file, and a refused write leaves
-    // the old one as it was. The old file's permissions carry over to the new one.
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        throwUnableToWrite(m_path);
-    if (file.write(updated) != updated.size()) {
-        file.cancelWriting();
+    // the old one as it was. The file holds the proxy password: it is the owner's alone.
+    try {
+        ReplaceFileContents(m_path, updated, FilePrivacy::OwnerOnly);
+    } catch (const AppError&) {
         throwUnableToWrite(m_path);
     }
-    if (!file.commit())
-        throwUnableToWrite(m_path);
 }
 
 void SettingsFile::writeInteger(QByteArrayView section, QByteArrayView key, int value)

@@ -92,6 +92,14 @@ QByteArray TfrmReport::BuildSiteBody(std::int32_t siteId, QByteArrayView body) c
 
 void TfrmReport::BtnGenerateClick()
 {
+    bool anyTicked = false;
+    for (int row = 0; row < m_vstSites->count() && !anyTicked; ++row)
+        anyTicked = m_vstSites->isMarked(row);
+    if (!anyTicked) {
+        // A report of no website would be an empty page.
+        ShowInformation(this, QStringLiteral("Please select a website"));
+        return;
+    }
     const GeneratingCaption caption(m_btnGenerate);
 
     std::vector<QByteArray> title = ReadTemplate("Title.fmt");
@@ -122,7 +130,7 @@ void TfrmReport::BtnGenerateClick()
                                     QStringLiteral("htm"), QString()});
     if (path.isEmpty())
         return;
-    ReplaceFileContents(path, report);
+    ReplaceFileContents(path, report, FilePrivacy::Shared);
     if (AskConfirm(this, QStringLiteral("Do you want to view the report now?")))
         shell().openFile(path);
 }

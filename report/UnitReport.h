@@ -23,7 +23,8 @@ public:
     TfrmReport(QWidget* parent, const WebsiteTree& websites, const LinkList& links,
                LocaleFormats formats = LocaleFormats::system());
 
-    // Builds the report and asks where to save it. Throws CannotOpenFile for a missing template and
+    // Builds the report and asks where to save it; with no website ticked it only asks the user to
+    // tick one. Throws CannotOpenFile for a missing template and
     // CannotCreateFile for a report that cannot be written; the button is restored either way.
     void BtnGenerateClick();
     QByteArray BuildSiteBody(std::int32_t siteId, QByteArrayView body) const;

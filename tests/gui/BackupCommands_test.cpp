@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -56,8 +58,50 @@ protected:
     InstalledFakePrompts prompts;
     InstalledFakeFileDialogs dialogs;
     int reloads = 0;
-    BackupCommands commands{nullptr, [this] { ++reloads; }};
+    std::function<void()> beforeReading;
+    std::function<void()> beforeWriting;
+    BackupCommands commands{nullptr,
+                            {[this] {
+                                 if (beforeReading)
+                                     beforeReading();
+                             },
+                             [this] {
+                                 if (beforeWriting)
+                                     beforeWriting();
+                             },
+                             [this] { ++reloads; }}};
 };
+
+// The window writes the links it holds just before a backup reads them, and lets a write in flight
+// end before a restore replaces the files.
+TEST_F(BackupCommandsTest, TheHooksRunAfterTheAnswersAndBeforeTheFilesAreTouched)
+{
+    int flushes = 0;
+    beforeReading = [&] {
+        ++flushes;
+        dir.write(u"Items.txt"_s, "1|||http://pending.example/|||||||||||||||\r\n");
+    };
+    dialogs.queueFileName(QString());
+    commands.Backup();
+    EXPECT_EQ(flushes, 0) << "nothing is written for a cancelled backup";
+    dialogs.queueFileName(elsewhere.file(u"now.bak"_s));
+    commands.Backup();
+    EXPECT_EQ(flushes, 1);
+    EXPECT_TRUE(elsewhere.read(u"now.bak"_s).endsWith("http://pending.example/|||||||||||||||\r\n"));
+
+    QByteArray seen = "<not run>";
+    beforeWriting = [&] { seen = dir.read(u"MySites.txt"_s); };
+    elsewhere.write(u"saved.bak"_s, Sep + "\r\n" + "New|||new.example|||7|||\r\n" + Sep + "\r\n");
+    dialogs.queueFileName(elsewhere.file(u"saved.bak"_s));
+    prompts.queueAnswer(false);
+    commands.Restore();
+    EXPECT_EQ(seen, "<not run>");
+    dialogs.queueFileName(elsewhere.file(u"saved.bak"_s));
+    prompts.queueAnswer(true);
+    commands.Restore();
+    EXPECT_EQ(seen, OldSites);
+    EXPECT_EQ(dir.read(u"MySites.txt"_s), "New|||new.example|||7|||\r\n");
+}
 
 TEST_F(BackupCommandsTest, BackupAsksForAFileAndWritesTheThreeFilesIntoIt)
 {

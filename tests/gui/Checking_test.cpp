@@ -163,6 +163,12 @@ TEST_F(CheckingTest, CheckFromTheToolButtonTheMenuAndTheShortcutChecksTheShownRo
     ASSERT_TRUE(idle());
     EXPECT_EQ(server.connections(), 9);
     EXPECT_EQ(panels(), checked);
+
+    serveRound();
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(server.connections(), 12);
+    EXPECT_EQ(panels(), checked);
     EXPECT_EQ(hidden->Status, lsUnchecked);
     EXPECT_TRUE(prompts.shown.isEmpty());
 }

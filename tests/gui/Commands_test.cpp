@@ -1,16 +1,27 @@
+#include "app/LinksPane.h"
+#include "app/LinksView.h"
 #include "app/MainCommands.h"
 #include "app/UnitMain.h"
+#include "app/WebsitesPane.h"
 #include "dialogs/ErrorBox.h"
+#include "dialogs/UnitEditItem.h"
+#include "gui/MenuEntry.h"
+#include "gui/ModalScript.h"
 #include "model/AppError.h"
+#include "model/LinkList.h"
 #include "model/WebsiteTree.h"
 #include "support/FakePrompts.h"
+#include "support/FakeShell.h"
+#include "support/SampleData.h"
 #include "support/TempAppDir.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -79,7 +90,7 @@ TEST_F(CommandsTest, MenuBarHasEveryEntryAndShortcut)
         QStringLiteral("  -"),
         QStringLiteral("  &Import inbound links from file..."),
         QStringLiteral("  -"),
-        QStringLiteral("  E&xit"),
+        QStringLiteral("  E&xit\tCtrl+Q"),
         QStringLiteral("&My websites"),
         QStringLiteral("  &New..."),
         QStringLiteral("  M&odify..."),
@@ -95,10 +106,12 @@ TEST_F(CommandsTest, MenuBarHasEveryEntryAndShortcut)
         QStringLiteral("&Check"),
         QStringLiteral("  Check &All\tCtrl+R"),
         QStringLiteral("  Check &Selected"),
+        QStringLiteral("  -"),
+        QStringLiteral("  S&top"),
         QStringLiteral("&Tools"),
         QStringLiteral("  &Options"),
         QStringLiteral("&Help"),
-        QStringLiteral("  Help"),
+        QStringLiteral("  Help\tF1"),
         QStringLiteral("  &Contact us..."),
         QStringLiteral("  &About..."),
     };
@@ -141,12 +154,63 @@ TEST_F(CommandsTest, NoShortcutHasTwoOwners)
     // Two actions with one shortcut make Qt ignore the key as ambiguous.
     QMultiHash<QKeySequence, QAction*> owners;
     for (QAction* action : window.findChildren<QAction*>()) {
-        if (!action->shortcut().isEmpty())
-            owners.insert(action->shortcut(), action);
+        for (const QKeySequence& key : action->shortcuts())
+            owners.insert(key, action);
     }
-    EXPECT_EQ(owners.size(), 5);
-    for (const QKeySequence& key : owners.uniqueKeys())
+    QStringList keys;
+    for (const QKeySequence& key : owners.uniqueKeys()) {
+        keys.append(key.toString());
         EXPECT_EQ(owners.count(key), 1) << key.toString().toStdString();
+    }
+    keys.sort();
+    EXPECT_EQ(
+        keys,
+        (QStringList{QStringLiteral("Ctrl+A"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+N"),
+                     QStringLiteral("Ctrl+Q"), QStringLiteral("Ctrl+R"), QStringLiteral("Del"), QStringLiteral("Enter"),
+                     QStringLiteral("F1"), QStringLiteral("F5"), QStringLiteral("Return")}));
+}
+
+TEST(StandardKeys, HelpModifyAndExitAnswerTheirUsualKeys)
+{
+    TempAppDir appDir;
+    WriteTwoWebsitesOneLink(appDir.path());
+    appDir.write(QStringLiteral("Quorvane.html"), "<html></html>");
+    InstalledFakePrompts prompts;
+    InstalledFakeShell shell;
+    TfrmMain window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    QTest::keyClick(&window, Qt::Key_F1);
+    EXPECT_EQ(shell.calls, QList<QString>{QStringLiteral("file ") + appDir.file(QStringLiteral("Quorvane.html"))});
+
+    // Return on a row of the list modifies it; elsewhere it is left to whoever has the focus.
+    QTreeView* list = window.linksPane().VSTItem();
+    list->setFocus();
+    window.links().setSelected(0, true);
+    ModalScript script;
+    script.then([](QDialog& d) {
+        auto* dialog = As<TfrmEditItem>(d);
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(dialog->EditAddress()->text(), QStringLiteral("http://p1.example/"));
+        dialog->reject();
+    });
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(script.finished());
+    window.websitesPane().VSTExplorer()->setFocus();
+    QTest::keyClick(window.websitesPane().VSTExplorer(), Qt::Key_Return);
+    EXPECT_EQ(script.unexpected(), 0);
+
+    // Stop has a menu entry of its own besides its button.
+    MenuEntry(window, QStringLiteral("&Check"), QStringLiteral("S&top"))->trigger();
+    EXPECT_TRUE(window.stopRequested());
+
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
 TEST_F(CommandsTest, ToolBarsHaveEveryButtonCaptionAndTip)

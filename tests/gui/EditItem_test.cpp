@@ -9,6 +9,7 @@
 #include "support/SampleData.h"
 #include "support/StepClock.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -139,6 +140,27 @@ TEST_F(EditItemTest, DialogHasItsCaptionsSizeTabOrderAndButtons)
     dialog.SetEditMode();
     EXPECT_TRUE(dialog.BBtnOKNew()->isHidden());
     EXPECT_TRUE(dialog.BBtnOk()->isDefault());
+}
+
+// Tabbing on from the address and typing a name into the website box must not file the link under
+// the website whose name starts with those letters.
+TEST_F(EditItemTest, LettersTypedIntoTheClosedWebsiteBoxChangeNothing)
+{
+    websites = Websites({{"Alpha", "alpha.example", 1}, {"Second Blog", "second.example", 2}, {"Sara's", "s", 3}});
+    TfrmEditItem dialog(websites);
+    dialog.ChooseWebsite(1);
+    QComboBox* box = dialog.CBMySite();
+    QTest::keyClicks(box, QStringLiteral("Sara Lee"));
+    EXPECT_EQ(box->currentText(), QStringLiteral("Alpha"));
+    EXPECT_FALSE(box->view()->isVisible());
+
+    // A deliberate choice still works from the keyboard.
+    QTest::keyClick(box, Qt::Key_Down);
+    EXPECT_EQ(box->currentText(), QStringLiteral("Second Blog"));
+    QTest::keyClick(box, Qt::Key_End);
+    EXPECT_EQ(box->currentText(), QStringLiteral("Sara's"));
+    QTest::keyClick(box, Qt::Key_Up);
+    EXPECT_EQ(box->currentText(), QStringLiteral("Second Blog"));
 }
 
 TEST_F(EditItemTest, WarningsComeInOrderWithTheFocusOnTheFieldAtFault)

@@ -51,7 +51,8 @@ TEST_F(EditingCommandsTest, NewLinksAreStoredCountedAndTheirWebsiteFocused)
         .then([](QDialog& d) {
             auto* dialog = As<TfrmEditItem>(d);
             ASSERT_TRUE(dialog);
-            EXPECT_EQ(dialog->CBMySite()->currentIndex(), -1);
+            // The website shown in the websites pane comes chosen.
+            EXPECT_EQ(dialog->CBMySite()->currentText(), QStringLiteral("Alpha"));
             dialog->CBMySite()->setCurrentIndex(1);
             dialog->EditAddress()->setText(QStringLiteral("q1.example"));
             dialog->BBtnOKNew()->click();

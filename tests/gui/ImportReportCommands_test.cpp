@@ -16,6 +16,7 @@
 #include "support/TempAppDir.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -64,12 +65,15 @@ TEST_F(ImportReportCommandsTest, ImportedRowsJoinTheListAndShowAtOnce)
     EXPECT_EQ(script.unexpected(), 0);
 
     ASSERT_EQ(window->links().rowCount(), 3);
-    // Beta's new rows show beside Alpha's until the websites pane next changes its focus.
-    EXPECT_EQ(window->links().visibleCount(), 3);
-    EXPECT_EQ(window->linksPane().VSTItem()->model()->rowCount(), 3);
     EXPECT_EQ(prompts.shown.last().text, QStringLiteral("Finished!\n\r\n\r2 inbound links imported."));
+    // Beta's new rows do not show under Alpha's heading, and the counts say what is shown.
+    EXPECT_EQ(window->linksPane().caption(), QStringLiteral("  Inbound Links for Alpha"));
+    EXPECT_EQ(window->links().visibleCount(), 1);
+    EXPECT_EQ(window->linksPane().VSTItem()->model()->rowCount(), 1);
+    EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral(" 1 inbound link(s)"));
     window->SelectWebsiteById(2);
     EXPECT_EQ(window->links().visibleCount(), 2);
+    EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral(" 2 inbound link(s)"));
 }
 
 TEST_F(ImportReportCommandsTest, TheReportOpensFromItsToolButtonMenuAndPopUpEntries)

@@ -11,6 +11,7 @@
 #include "support/StepClock.h"
 #include "support/TempAppDir.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -84,12 +85,11 @@ TEST_F(ImportWizardTest, NextAsksForAFileThenAWebsiteAndStaysOnItsPage)
     EXPECT_EQ(wizard.focusWidget(), wizard.Button3());
     EXPECT_EQ(prompts.shown, (QList<Shown>{{Kind::Information, QStringLiteral("Please select a file")}}));
 
-    // A name typed by hand passes without being read.
-    wizard.EditSelectFile()->setText(QStringLiteral("typed.txt"));
+    prompts.shown.clear();
+    wizard.EditSelectFile()->setText(appDir.file(QStringLiteral("one.txt")));
+    appDir.write(QStringLiteral("one.txt"), "a.example\n");
     wizard.BtnNext()->click();
     EXPECT_EQ(wizard.currentPage(), TfrmImport::ThirdStep);
-    EXPECT_TRUE(previewUrls().empty());
-
     prompts.shown.clear();
     wizard.BtnNext()->click();
     EXPECT_EQ(wizard.currentPage(), TfrmImport::ThirdStep);
@@ -128,27 +128,102 @@ TEST_F(ImportWizardTest, BackKeepsEverythingAndTheSummaryFollowsANewChoice)
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
-TEST_F(ImportWizardTest, PreviewKeepsEveryLineAsItIsApartFromThePrefix)
+// A blank line would become the page "http://", and blanks around an address would reach the
+// server inside the request line.
+TEST_F(ImportWizardTest, BlankLinesAreSkippedAndEveryLineIsTrimmed)
 {
-    browse(QStringLiteral("lines.txt"), "a.example\r\n\r\n b.example \rc.example\nc.example\nhttps://d.example\n");
+    browse(QStringLiteral("lines.txt"),
+           "a.example\r\n\r\n b.example \r\t\nc.example\nHTTP://c.example\x01\n  \nhttps://d.example");
     EXPECT_EQ(previewUrls(),
-              (std::vector<QByteArray>{"http://a.example", "http://", "http:// b.example ", "http://c.example",
-                                       "http://c.example", "https://d.example"}));
+              (std::vector<QByteArray>{"http://a.example", "http://b.example", "http://c.example", "HTTP://c.example",
+                                       "https://d.example"}));
     EXPECT_EQ(fileDialogs.opened.size(), 1);
     EXPECT_EQ(fileDialogs.opened[0].filter, QStringLiteral("Text File (*.txt)"));
     EXPECT_EQ(fileDialogs.opened[0].defaultExtension, QStringLiteral("txt"));
-    EXPECT_EQ(wizard.VSTItems()->model()->rowCount(), 6);
-    EXPECT_EQ(wizard.VSTItems()->model()->index(1, 0).data().toString(), QStringLiteral("http://"));
+    EXPECT_EQ(wizard.VSTItems()->model()->rowCount(), 5);
+    EXPECT_EQ(wizard.VSTItems()->model()->index(1, 0).data().toString(), QStringLiteral("http://b.example"));
+
+    browse(QStringLiteral("blank.txt"), "\r\n \n\t\r\n");
+    EXPECT_EQ(previewUrls().size(), 5u);
 }
 
-TEST_F(ImportWizardTest, AnEmptyLastLineIsARowButAFinalLineBreakIsNot)
+TEST_F(ImportWizardTest, DuplicatesAreMarkedAndSkippedUnlessTheUserKeepsThem)
 {
-    browse(QStringLiteral("ends.txt"), "a.example\n");
-    browse(QStringLiteral("empty-last.txt"), "b.example\r\n\r\n");
-    browse(QStringLiteral("no-break.txt"), "c.example");
-    browse(QStringLiteral("nothing.txt"), "");
-    EXPECT_EQ(previewUrls(),
-              (std::vector<QByteArray>{"http://a.example", "http://b.example", "http://", "http://c.example"}));
+    const auto existing = std::make_shared<rMonitorInfo>();
+    existing->SiteId = 7;
+    existing->PageUrl = "http://OLD.example/links";
+    links.append(existing);
+    const auto elsewhere = std::make_shared<rMonitorInfo>();
+    elsewhere->SiteId = 3;
+    elsewhere->PageUrl = "http://a.example";
+    links.append(elsewhere);
+
+    browse(QStringLiteral("pages.txt"), "old.example/links\na.example\nA.EXAMPLE\na.example/other\n");
+    const ImportPreviewModel& preview = wizard.preview();
+    const auto marks = [&preview] {
+        std::vector<Duplicate> all;
+        for (int row = 0; row < preview.rowCount(); ++row)
+            all.push_back(preview.duplicate(row));
+        return all;
+    };
+    // Before a website is chosen only the file's own repeats are known.
+    EXPECT_EQ(marks(), (std::vector<Duplicate>{Duplicate::None, Duplicate::None, Duplicate::InFile, Duplicate::None}));
+    EXPECT_TRUE(preview.index(2, 0).data(Qt::ForegroundRole).isValid());
+    EXPECT_FALSE(preview.index(1, 0).data(Qt::ForegroundRole).isValid());
+    EXPECT_EQ(wizard.DuplicateNote()->text(), QStringLiteral("1 duplicate address, shown in grey, will be skipped."));
+    EXPECT_FALSE(wizard.KeepDuplicates()->isChecked());
+
+    // Bikes has the first page already; Garden's page of the same address is another website's.
+    goToPage(TfrmImport::ThirdStep);
+    wizard.VSTSites()->setMarked(1, true);
+    EXPECT_EQ(marks(),
+              (std::vector<Duplicate>{Duplicate::Existing, Duplicate::None, Duplicate::InFile, Duplicate::None}));
+    wizard.BtnNext()->click();
+    EXPECT_EQ(wizard.ImportCountValue()->text(), QStringLiteral("2 (2 duplicates skipped)"));
+
+    wizard.BtnBack()->click();
+    wizard.KeepDuplicates()->setChecked(true);
+    wizard.BtnNext()->click();
+    EXPECT_EQ(wizard.ImportCountValue()->text(), QStringLiteral("4 (2 duplicates included)"));
+    wizard.BtnBack()->click();
+    wizard.KeepDuplicates()->setChecked(false);
+    wizard.BtnNext()->click();
+
+    wizard.BtnNext()->click();
+    EXPECT_EQ(prompts.shown.last().text, QStringLiteral("Finished!\n\r\n\r2 inbound links imported."));
+    ASSERT_EQ(links.rowCount(), 4);
+    EXPECT_EQ(links.record(2).PageUrl, "http://a.example");
+    EXPECT_EQ(links.record(3).PageUrl, "http://a.example/other");
+}
+
+// A path typed into the file field, not browsed to, is read when the page is left.
+TEST_F(ImportWizardTest, ATypedPathIsReadOnNextOrRefusedWithTheReason)
+{
+    goToPage(TfrmImport::SecondStep);
+    const QString path = appDir.file(QStringLiteral("typed.txt"));
+    wizard.EditSelectFile()->setText(path);
+    wizard.BtnNext()->click();
+    EXPECT_EQ(wizard.currentPage(), TfrmImport::SecondStep);
+    EXPECT_EQ(wizard.focusWidget(), wizard.EditSelectFile());
+    EXPECT_EQ(
+        prompts.shown,
+        (QList<Shown>{{Kind::Error, QStringLiteral("Cannot open file \"%1\". No such file or directory.").arg(path)}}));
+
+    appDir.write(QStringLiteral("typed.txt"), "a.example\nb.example\n");
+    wizard.BtnNext()->click();
+    EXPECT_EQ(wizard.currentPage(), TfrmImport::ThirdStep);
+    EXPECT_EQ(previewUrls(), (std::vector<QByteArray>{"http://a.example", "http://b.example"}));
+
+    // Coming back and going on again reads nothing twice.
+    wizard.BtnBack()->click();
+    wizard.BtnNext()->click();
+    EXPECT_EQ(previewUrls().size(), 2u);
+    wizard.VSTSites()->setMarked(0, true);
+    goToPage(TfrmImport::FourthStep);
+    EXPECT_EQ(wizard.ImportFromValue()->text(), path);
+    wizard.BtnNext()->click();
+    EXPECT_EQ(prompts.shown.last().text, QStringLiteral("Finished!\n\r\n\r2 inbound links imported."));
+    EXPECT_EQ(links.rowCount(), 2);
 }
 
 TEST_F(ImportWizardTest, ASecondFileIsAppendedAndTheSummaryNamesOnlyIt)

@@ -141,12 +141,23 @@ TEST_F(ReportTest, TickedWebsitesInListOrderWithTheirBodiesOnOneLine)
     EXPECT_EQ(dialog.BtnGenerate()->text(), QStringLiteral("Generate report"));
 }
 
-TEST_F(ReportTest, NothingTickedGivesTheTitleAnEmptyLineAndTheBottom)
+TEST_F(ReportTest, OnlyWebsitesWithoutLinksGiveTheTitleAnEmptyLineAndTheBottom)
 {
     TfrmReport dialog(nullptr, websites, links, Formats());
     EXPECT_EQ(generate(dialog, {2}),
               "<h1>3/5/2026 2:07:09 PM</h1>\r\n<p>[Total] [Website] [report time]</p>\r\n"
               "\r\n[Website]\r\n</table>\r\n");
+}
+
+TEST_F(ReportTest, NothingTickedAsksForAWebsiteAndWritesNothing)
+{
+    TfrmReport dialog(nullptr, websites, links, Formats());
+    EXPECT_EQ(generate(dialog, {}), QByteArray());
+    EXPECT_EQ(prompts.shown, (QList<Shown>{{Kind::Information, QStringLiteral("Please select a website")}}));
+    EXPECT_TRUE(fileDialogs.saved.isEmpty());
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    EXPECT_FALSE(QFile::exists(reportPath()));
+    EXPECT_TRUE(dialog.BtnGenerate()->isEnabled());
 }
 
 TEST_F(ReportTest, TheLocaleDecimalSeparatorIsUsed)
@@ -185,6 +196,7 @@ TEST_F(ReportTest, AMissingTemplateIsReportedBeforeAnythingIsAskedAndTheButtonCo
 {
     QFile::remove(appDir.file(QStringLiteral("Body.fmt")));
     TfrmReport dialog(nullptr, websites, links, Formats());
+    dialog.VSTSites()->setMarked(0, true);
     dialog.BtnGenerate()->click();
     EXPECT_EQ(prompts.shown,
               (QList<Shown>{{Kind::Error,
@@ -199,6 +211,7 @@ TEST_F(ReportTest, AMissingTemplateIsReportedBeforeAnythingIsAskedAndTheButtonCo
 TEST_F(ReportTest, AReportThatCannotBeWrittenIsReportedAndNotOffered)
 {
     TfrmReport dialog(nullptr, websites, links, Formats());
+    dialog.VSTSites()->setMarked(1, true);
     const QString path = appDir.file(QStringLiteral("no-such-dir/report.htm"));
     fileDialogs.queueFileName(path);
     EXPECT_THROW(dialog.BtnGenerateClick(), AppError);
@@ -227,6 +240,7 @@ public:
 TEST_F(ReportTest, TheButtonSaysGeneratingAndIsDisabledMeanwhile)
 {
     TfrmReport dialog(nullptr, websites, links, Formats());
+    dialog.VSTSites()->setMarked(0, true);
     ButtonWatchingFileDialogs watching;
     const ScopedFileDialogs scope(watching);
     dialog.BtnGenerate()->click();
@@ -244,8 +258,13 @@ TEST_F(ReportTest, TheShippedTemplatesHoldTheirPlaceholders)
         ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << name;
         appDir.write(QLatin1String(name), source.readAll());
     }
+    // A name as the user typed it: the report writes its bytes unchanged and says they are UTF-8.
+    websites.append({"Caf\xc3\xa9 Blog", "cafe.example", 11});
+    AddLink(links, 11, lsFound);
     TfrmReport dialog(nullptr, websites, links, Formats());
-    const QByteArray report = generate(dialog, {0, 1});
+    const QByteArray report = generate(dialog, {0, 1, 3});
+    EXPECT_TRUE(report.contains("<meta charset=\"utf-8\">"));
+    EXPECT_TRUE(report.contains(">Caf\xc3\xa9 Blog<"));
     EXPECT_TRUE(report.contains("3/5/2026 2:07:09 PM"));
     EXPECT_TRUE(report.contains(">Garden<"));
     EXPECT_TRUE(report.contains(">2 (66.67%)<"));

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -110,19 +111,37 @@ TEST_F(RestoreTest, ABackupRestoredGivesTheThreeFilesBackAndShowsThemAgain)
     EXPECT_EQ(tree.rowCount(tree.rootIndex()), 2);
 }
 
-TEST_F(RestoreTest, LinksAddedSinceStartUpAreNotInABackup)
+TEST_F(RestoreTest, LinksChangedJustBeforeABackupAreInIt)
 {
-    auto added = std::make_shared<rMonitorInfo>();
-    added->SiteId = 1;
-    added->PageUrl = "http://new.example/";
-    {
-        LinkList::Update update(window->links());
-        window->links().append(added);
-    }
+    window->websitesPane().focusRoot();
+    window->links().setSelected(0, true);
+    prompts.queueAnswer(true);
+    window->DeleteSelected();
     dialogs.queueFileName(elsewhere.file(u"now.bak"_s));
     window->Backup();
-    EXPECT_FALSE(elsewhere.read(u"now.bak"_s).contains("new.example"));
-    EXPECT_TRUE(elsewhere.read(u"now.bak"_s).endsWith(Links));
+    EXPECT_FALSE(elsewhere.read(u"now.bak"_s).contains("a.example"));
+    EXPECT_TRUE(elsewhere.read(u"now.bak"_s).contains("b.example"));
+}
+
+// Taking a maximized window out of that state and back in drew it shrunk inside its frame.
+TEST_F(RestoreTest, AMaximizedWindowStaysAsItIs)
+{
+    window->showMaximized();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(window->isMaximized());
+    const QRect before = window->geometry();
+    const QRect frameBefore = window->frameGeometry();
+
+    restore(Settings + Sep + "\r\n" + Sites + Sep + "\r\n" + Links);
+    EXPECT_TRUE(prompts.shown.isEmpty()) << prompts.shown.value(0).text.toStdString();
+    EXPECT_TRUE(window->isMaximized());
+    EXPECT_EQ(window->geometry(), before);
+    EXPECT_EQ(window->frameGeometry(), frameBefore);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->centralWidget()->width(), window->width()) << "the contents fill the window";
+    // The rest of the window state comes from the backup as usual.
+    EXPECT_EQ(window->websitesPane().focusedId(), 1);
+    EXPECT_EQ(window->linksPane().columnWidth(1), 222);
 }
 
 TEST_F(RestoreTest, ABackupOfTwoSeparatorsRestoresTheDefaults)

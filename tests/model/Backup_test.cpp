@@ -1,12 +1,16 @@
 #include "model/AppError.h"
 #include "model/Backup.h"
+#include "model/DataFiles.h"
 
 #include "support/QtPrinters.h"
+#include "support/SampleData.h"
 #include "support/TempAppDir.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -155,4 +159,32 @@ TEST(Backup, ANameWithoutExtensionGetsTheBackupExtension)
     EXPECT_EQ(WithDefaultExtension(u"/home/ann/monday.old"_s, u"bak"_s), u"/home/ann/monday.old"_s);
     // A dot in a folder's name does not count for the file's.
     EXPECT_EQ(WithDefaultExtension(u"/home/ann.b/monday"_s, u"bak"_s), u"/home/ann.b/monday.bak"_s);
+}
+
+// The three files and every backup hold the proxy password or the user's contacts.
+TEST(Backup, BackupsRestoredFilesAndSavedDataFilesAreTheOwnersAlone)
+{
+    const mode_t oldMask = ::umask(022);
+    TempAppDir dir;
+    writeTypicalFiles(dir);
+    const auto modeOf = [](const QString& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+        return st.st_mode & 07777;
+    };
+    const mode_t ownerOnly = 0600;
+
+    const QString backup = dir.file(u"saved.bak"_s);
+    WriteBackupFile(backup, ReadDataFiles(dir.path()));
+    EXPECT_EQ(modeOf(backup), ownerOnly);
+
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.file(u"config.ini"_s)).constData(), 0644), 0);
+    WriteDataFiles(dir.path(), *SplitBackup(ReadWholeFile(backup)));
+    for (const QString& name : {u"config.ini"_s, u"MySites.txt"_s, u"Items.txt"_s})
+        EXPECT_EQ(modeOf(dir.file(name)), ownerOnly) << name.toStdString();
+
+    TempAppDir fresh;
+    SaveWebsites(fresh.path(), Websites({{"One", "one.example", 1}}));
+    EXPECT_EQ(modeOf(fresh.file(u"MySites.txt"_s)), ownerOnly);
+    ::umask(oldMask);
 }

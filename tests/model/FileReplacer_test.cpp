@@ -38,18 +38,72 @@ QByteArray bigContents(char fill, int size)
 
 }  // namespace
 
-TEST(FileReplacer, KeepsPermissionsAndReplacesThroughASymbolicLink)
+namespace {
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0) << path.toStdString();
+    return st.st_mode & 07777;
+}
+
+void setMode(const QString& path, mode_t mode)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+// Sets the process's umask for a scope.
+class ScopedUmask {
+public:
+    explicit ScopedUmask(mode_t mask) : m_old(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(m_old); }
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+private:
+    mode_t m_old;
+};
+
+}  // namespace
+
+TEST(FileReplacer, PrivateFilesAreTheOwnersAloneAndAStricterModeStays)
+{
+    const ScopedUmask lenient(0);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"config.ini"_s);
+    ReplaceFileContents(path, "new");
+    EXPECT_EQ(modeOf(path), 0600u) << "a new file, whatever the umask";
+
+    setMode(path, 0664);
+    ReplaceFileContents(path, "group and others lose their bits");
+    EXPECT_EQ(modeOf(path), 0600u);
+
+    setMode(path, 0400);
+    ReplaceFileContents(path, "read-only for the owner stays so");
+    EXPECT_EQ(modeOf(path), 0400u);
+    setMode(path, 0755);
+    ReplaceFileContents(path, "no execute bit either");
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(readFile(path), QByteArray("no execute bit either"));
+}
+
+TEST(FileReplacer, SharedFilesKeepTheirModeAndFollowTheUmask)
+{
+    const ScopedUmask usual(022);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"report.htm"_s);
+    ReplaceFileContents(path, "old", FilePrivacy::Shared);
+    EXPECT_EQ(modeOf(path), 0644u);
+    setMode(path, 0640);
+    ReplaceFileContents(path, "new", FilePrivacy::Shared);
+    EXPECT_EQ(modeOf(path), 0640u);
+}
+
+TEST(FileReplacer, ReplacesThroughASymbolicLink)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"Items.txt"_s);
     ReplaceFileContents(path, "old");
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
-    ReplaceFileContents(path, "new");
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(readFile(path), QByteArray("new"));
-
     const QString link = dir.filePath(u"link.txt"_s);
     ASSERT_TRUE(QFile::link(path, link));
     ReplaceFileContents(link, "through the link");

@@ -263,14 +263,29 @@ TEST_F(SettingsFileTest, WritesEachTypeAndReadsItBack)
     EXPECT_EQ(other.read(Keys::ColumnWidth(3)), 50);
 }
 
-TEST_F(SettingsFileTest, WriteKeepsTheFilesPermissions)
+// The file holds the proxy password in plain text.
+TEST_F(SettingsFileTest, TheFileIsTheOwnersAloneAndAStricterModeStays)
 {
-    givenFile("[Common]\r\nThreadCount=3\r\n");
-    ASSERT_EQ(chmod(QFile::encodeName(path()).constData(), 0640), 0);
-    SettingsFile(path()).write(Keys::ThreadCount, 9);
-    struct stat status {};
-    ASSERT_EQ(stat(QFile::encodeName(path()).constData(), &status), 0);
-    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    const mode_t oldMask = umask(022);
+    const auto modeOf = [this] {
+        struct stat status {};
+        EXPECT_EQ(stat(QFile::encodeName(path()).constData(), &status), 0);
+        return status.st_mode & 07777;
+    };
+    SettingsFile settings(path());
+    settings.write(Keys::ProxyPass, "secret");
+    EXPECT_EQ(modeOf(), 0600u);
+
+    ASSERT_EQ(chmod(QFile::encodeName(path()).constData(), 0644), 0);
+    settings.write(Keys::ThreadCount, 9);
+    EXPECT_EQ(modeOf(), 0600u);
+    ASSERT_EQ(chmod(QFile::encodeName(path()).constData(), 0400), 0);
+    settings.write(Keys::ThreadCount, 8);
+    EXPECT_EQ(modeOf(), 0400u);
+    umask(oldMask);
+
+    EXPECT_EQ(settings.read(Keys::ThreadCount), 8);
+    EXPECT_EQ(settings.read(Keys::ProxyPass), QByteArray("secret"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("config.ini")})
         << "no temporary file is left behind";
 }
