@@ -6,6 +6,8 @@
 #include <QList>
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -29,17 +31,43 @@ bool ContainsFolded(QByteArrayView text, QByteArrayView upper)
         return true;
     if (text.size() < n)
         return false;
-    const char first = upper[0];
-    const char firstLower = first >= 'A' && first <= 'Z' ? static_cast<char>(first + ('a' - 'A')) : first;
-    const char* p = text.data();
-    const char* const last = p + (text.size() - n);
-    for (; p <= last; ++p) {
-        if (*p != first && *p != firstLower)
-            continue;
-        qsizetype i = 1;
-        while (i < n && UpperAscii(p[i]) == upper[i])
-            ++i;
-        if (i == n)
+    // A byte with 0x20 set equals a lower-case letter only when it is that letter in either case,
+    // so one OR and one compare find the first byte of the word, eight bytes at a time.
+    const auto first = static_cast<unsigned char>(upper[0]);
+    const bool letter = first >= 'A' && first <= 'Z';
+    const std::uint64_t ones = 0x0101010101010101ull;
+    const std::uint64_t fold = letter ? 0x20 * ones : 0;
+    const std::uint64_t wanted = (letter ? first | 0x20u : first) * ones;
+    const char* const begin = text.data();
+    const qsizetype starts = text.size() - n + 1;  // the positions where the word fits
+
+    auto matchesAt = [&](qsizetype at) {
+        for (qsizetype i = 0; i < n; ++i) {
+            if (UpperAscii(begin[at + i]) != upper[i])
+                return false;
+        }
+        return true;
+    };
+    qsizetype at = 0;
+    for (; at + 8 <= text.size() && at < starts; at += 8) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, begin + at, sizeof chunk);
+        const std::uint64_t diff = (chunk | fold) ^ wanted;
+        // A zero byte in diff marks a candidate. The test may flag a byte after a true zero as
+        // well, so each candidate is checked whole.
+        std::uint64_t zeros = (diff - ones) & ~diff & (0x80 * ones);
+        if constexpr (std::endian::native == std::endian::big)
+            zeros = __builtin_bswap64(zeros);
+        while (zeros) {
+            const qsizetype candidate = at + std::countr_zero(zeros) / 8;
+            if (candidate < starts && matchesAt(candidate))
+                return true;
+            zeros &= zeros - 1;
+        }
+    }
+    for (; at < starts; ++at) {
+        const auto c = static_cast<unsigned char>(begin[at]);
+        if ((letter ? (c | 0x20u) : c) == (wanted & 0xff) && matchesAt(at))
             return true;
     }
     return false;
@@ -108,6 +136,12 @@ bool LinkSearch::matches(const rMonitorInfo& link) const
             return false;
     }
     return true;
+}
+
+void LinkSearch::prefetch(const rMonitorInfo& link)
+{
+    for (const QByteArray* field : {&link.PageUrl, &link.FirstName, &link.LastName, &link.Email})
+        __builtin_prefetch(field->constData());
 }
 
 bool LinkSearch::within(const LinkSearch& wider) const

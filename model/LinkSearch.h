@@ -26,6 +26,8 @@ public:
     bool isEmpty() const { return m_words.empty(); }
     const QByteArray& text() const { return m_typed; }
     bool matches(const rMonitorInfo& link) const;
+    // Asks for the memory of the texts that matches() reads, ahead of the test.
+    static void prefetch(const rMonitorInfo& link);
 
     // True when every link that this search matches is matched by `wider` too, whatever the
     // link holds: the list then needs to test only the links that `wider` matched.

@@ -58,6 +58,14 @@ public:
     // Visits the value of every node in use, in storage order (not sequence order).
     template <class Visit>
     void forEachValue(Visit visit);
+    // Visits every node in use, in storage order: visit(Index, Flags) gets its owner flags, and
+    // reads the value only if it needs it.
+    template <class Visit>
+    void forEachNode(Visit visit) const;
+    // Rewrites the owner flags of the given nodes in use, each once: change(Index, Flags) gives
+    // the new ones. The counts follow node by node for a few, all at once for many.
+    template <class Change>
+    void rewriteFlagsOf(const std::vector<Index>& nodes, Change change);
 
     // How many nodes the counter counts in the whole sequence.
     template <unsigned Counter>
@@ -218,6 +226,42 @@ void RankedTree<Value, CountedFlags>::forEachValue(Visit visit)
         if (n.flags & InUse)
             visit(n.value);
     }
+}
+
+template <class Value, unsigned CountedFlags>
+template <class Visit>
+void RankedTree<Value, CountedFlags>::forEachNode(Visit visit) const
+{
+    for (Index x = 1; x < m_nodes.size(); ++x) {
+        const Flags flags = m_nodes[x].flags;
+        if (flags & InUse)
+            visit(x, static_cast<Flags>(flags & ~InUse));
+    }
+}
+
+template <class Value, unsigned CountedFlags>
+template <class Change>
+void RankedTree<Value, CountedFlags>::rewriteFlagsOf(const std::vector<Index>& nodes, Change change)
+{
+    // A path is about twice the logarithm of the size long; past that many nodes, counting the
+    // whole tree once is the cheaper way.
+    constexpr Flags Counted = static_cast<Flags>((1u << CountedFlags) - 1);
+    const bool onePass = nodes.size() > size() / 64;
+    bool recounting = false;
+    for (Index x : nodes) {
+        Node& n = m_nodes[x];
+        const Flags was = static_cast<Flags>(n.flags & ~InUse);
+        const Flags now = static_cast<Flags>(change(x, was));
+        n.flags = static_cast<Flags>(now | InUse);
+        if (!((now ^ was) & Counted))
+            continue;
+        if (onePass)
+            recounting = true;
+        else
+            refreshPath(x);
+    }
+    if (recounting)
+        recount();
 }
 
 template <class Value, unsigned CountedFlags>

@@ -1,6 +1,7 @@
 #include "model/LinkList.h"
 #include "model/LinkListObserver.h"
 #include "model/LinkSearch.h"
+#include "model/TextUtil.h"
 #include "model/WebsiteTree.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,40 @@ TEST(LinkSearchMatching, OtherLettersFoldWhenTheWordHoldsThemAndStoredBytesAreNe
     EXPECT_TRUE(Matches("caf", legacy));
     EXPECT_FALSE(Matches("caf\xc3\xa9", legacy));
     EXPECT_FALSE(Matches("\xc3\xbf", legacy));
+}
+
+// The scan looks at eight bytes at once; every length, offset and near miss must give what a plain
+// scan of one byte after the other gives.
+TEST(LinkSearchMatching, FoldedScanAgreesWithAPlainOne)
+{
+    auto plain = [](QByteArrayView text, QByteArrayView upper) {
+        for (qsizetype at = 0; at + upper.size() <= text.size(); ++at) {
+            qsizetype i = 0;
+            while (i < upper.size() && UpperAscii(text[at + i]) == upper[i])
+                ++i;
+            if (i == upper.size())
+                return true;
+        }
+        return false;
+    };
+    std::mt19937 random(3);
+    const char alphabet[] = {'a', 'A', 'b', 'B', '@', '`', '[', '{', 'a' - 1, '\x01', '\x00', '\x81', '\xc1', '\xe1'};
+    auto text = [&](int most) {
+        QByteArray out;
+        for (int n = static_cast<int>(random() % static_cast<unsigned>(most + 1)); n > 0; --n)
+            out += alphabet[random() % sizeof alphabet];
+        return out;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const QByteArray hay = text(40);
+        QByteArray word = UpperAscii(text(4));
+        if (i % 3 == 0 && hay.size() > 2) {  // a word that is there, often across an eight-byte boundary
+            const qsizetype at = static_cast<qsizetype>(random() % static_cast<unsigned>(hay.size() - 1));
+            word = UpperAscii(hay.mid(at, 1 + static_cast<qsizetype>(random() % 9)));
+        }
+        ASSERT_EQ(ContainsFolded(hay, word), plain(hay, word))
+            << hay.toHex().toStdString() << " / " << word.toHex().toStdString();
+    }
 }
 
 TEST(LinkSearchMatching, ANarrowerSearchNeverMatchesALinkTheWiderOneMisses)
