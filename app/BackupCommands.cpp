@@ -2,8 +2,8 @@
 
 #include "dialogs/FileDialogs.h"
 #include "dialogs/Prompts.h"
-#include "model/AppDir.h"
 #include "model/Backup.h"
+#include "model/DataFolder.h"
 #include "model/ProductInfo.h"
 
 #include <QDate>
@@ -56,7 +56,7 @@ void BackupCommands::Backup()
         return;
     path = completed;
     // Read everything before the backup file is touched: a missing data file leaves no backup.
-    const BackupParts parts = ReadDataFiles(AppDir());
+    const BackupParts parts = ReadDataFiles(DataFolder());
     WriteBackupFile(path, parts);
 }
 
@@ -75,6 +75,6 @@ void BackupCommands::Restore()
         return;
     // The lists are emptied only once all three files are in place: a failure leaves the window
     // showing, and a later close saving, what the files held before.
-    WriteDataFiles(AppDir(), *parts);
+    WriteDataFiles(DataFolder(), *parts);
     m_reload();
 }

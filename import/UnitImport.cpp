@@ -8,9 +8,9 @@
 #include "dialogs/Shell.h"
 #include "dialogs/WebsiteCheckList.h"
 #include "import/ImportPreviewModel.h"
-#include "model/AppDir.h"
 #include "model/Clock.h"
 #include "model/DataFiles.h"
+#include "model/DataFolder.h"
 #include "model/LinkList.h"
 #include "model/TextFile.h"
 #include "model/TextUtil.h"
@@ -372,7 +372,7 @@ void TfrmImport::Button3Click()
 
 void TfrmImport::Button1Click()
 {
-    shell().openFile(AppDir() + QStringLiteral("SampleSrc.txt"));
+    shell().openFile(ShippedFile(QStringLiteral("SampleSrc.txt")));
 }
 
 void TfrmImport::setImporting(bool importing)
