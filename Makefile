@@ -4,6 +4,10 @@
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
+# Builds go through ccache when it is there, so a build folder made again (a fresh clone on the same
+# machine, say) compiles only what changed.
+CCACHE     := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+CMAKE_ARGS += $(CCACHE)
 ifeq ($(CI),true)
 CMAKE_ARGS += -DQUORVANE_WERROR=ON
 endif
@@ -48,12 +52,12 @@ tsan: deps
 # Every libFuzzer target, each for a short fixed time.
 FUZZ_SECONDS ?= 30
 fuzz: deps
-	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF >/dev/null
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF $(CCACHE) >/dev/null
 	@cmake --build build-fuzz -j $(JOBS)
 	@scripts/run-fuzzers build-fuzz/fuzz $(FUZZ_SECONDS)
 
 bench: deps
-	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON >/dev/null
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BENCH=ON $(CCACHE) >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@scripts/run-benchmarks build-bench
 
@@ -65,7 +69,7 @@ package:
 	@scripts/install-deps package
 	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
 	  cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF \
-	  -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_INSTALL_PREFIX=/usr $(CCACHE) \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
@@ -80,7 +84,7 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 # Fails, naming the places, when a source file differs from .clang-format.
-format-check:
+format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
