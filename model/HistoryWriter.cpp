@@ -1,0 +1,167 @@
+#include "model/HistoryWriter.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+HistoryWriter::HistoryWriter(SqliteDb db, std::chrono::milliseconds commitDelay, bool verify, Hooks hooks)
+    : m_db(std::move(db)), m_commitDelay(commitDelay), m_verify(verify), m_hooks(std::move(hooks))
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+HistoryWriter::~HistoryWriter()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void HistoryWriter::push(HistoryOp op)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_off || m_stopping)
+            return;
+        if (m_queue.empty())
+            m_firstQueued = std::chrono::steady_clock::now();
+        m_queue.push_back(std::move(op));
+        ++m_queued;
+    }
+    m_wake.notify_one();
+}
+
+bool HistoryWriter::flush()
+{
+    std::unique_lock lock(m_mutex);
+    const quint64 target = m_queued;
+    ++m_flushing;
+    m_wake.notify_one();
+    m_progress.wait(lock, [&] { return m_finished >= target || m_off; });
+    --m_flushing;
+    return !m_off;
+}
+
+void HistoryWriter::requestReplace(const SqliteError& error)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_off)
+            return;
+        m_replaceRequest = error;
+    }
+    m_wake.notify_one();
+}
+
+void HistoryWriter::switchOff()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_off = true;
+        m_finished += m_queue.size();
+        m_queue.clear();
+    }
+    m_progress.notify_all();
+}
+
+void HistoryWriter::run()
+{
+    if (m_verify)
+        verify();
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [&] { return m_stopping || m_replaceRequest || !m_queue.empty(); });
+        if (m_replaceRequest) {
+            const SqliteError error = *std::exchange(m_replaceRequest, std::nullopt);
+            lock.unlock();
+            replace(error);
+            lock.lock();
+            continue;
+        }
+        if (m_queue.empty())
+            break;
+        // Checks finishing close together go to disk in one commit.
+        if (!m_stopping && !m_flushing && m_queue.size() < MaxBatch) {
+            m_wake.wait_until(lock, m_firstQueued + m_commitDelay,
+                              [&] { return m_stopping || m_flushing || m_queue.size() >= MaxBatch; });
+        }
+        std::vector<HistoryOp> batch;
+        batch.swap(m_queue);
+        lock.unlock();
+        write(batch);
+        lock.lock();
+        m_finished += batch.size();
+        m_progress.notify_all();
+    }
+}
+
+void HistoryWriter::verify()
+{
+    try {
+        SqliteStatement check(m_db, "PRAGMA quick_check(1)");
+        if (check.step() && check.blob(0) != "ok")
+            replace(SqliteError(SQLITE_CORRUPT, check.blob(0).toByteArray()));
+    } catch (const SqliteError& error) {
+        if (error.isDamage())
+            replace(error);
+        else
+            fail(error);
+    }
+}
+
+void HistoryWriter::write(const std::vector<HistoryOp>& batch)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_off || !m_db.isOpen())
+                return;
+        }
+        try {
+            if (!m_recorder)
+                m_recorder = std::make_unique<HistoryRecorder>(m_db);
+            m_recorder->apply(batch);
+            if (m_hooks.committed)
+                m_hooks.committed();
+            return;
+        } catch (const SqliteError& error) {
+            // Damage found while writing: the batch goes to the new file instead.
+            if (error.isDamage() && attempt == 0) {
+                if (!replace(error))
+                    return;
+                continue;
+            }
+            fail(error);
+            return;
+        }
+    }
+}
+
+void HistoryWriter::fail(const SqliteError& error)
+{
+    m_recorder.reset();
+    m_db.close();
+    switchOff();
+    if (m_hooks.failed)
+        m_hooks.failed(error);
+}
+
+bool HistoryWriter::replace(const SqliteError& error)
+{
+    m_recorder.reset();
+    m_db.close();
+    if (m_replaced) {
+        fail(error);
+        return false;
+    }
+    m_replaced = true;
+    m_db = m_hooks.replaceDamaged(error);
+    if (!m_db.isOpen()) {
+        switchOff();
+        return false;
+    }
+    return true;
+}
