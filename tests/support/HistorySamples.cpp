@@ -5,7 +5,13 @@
 #include "model/HistoryStore.h"
 #include "model/SqliteDb.h"
 
+#include <QFile>
+
+#include <sqlite3.h>
+
 #include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 
 double MinuteAfterStart(int minutes, int ms)
 {
@@ -75,4 +81,62 @@ QByteArray IntegrityCheck(const QString& file)
     while (check.step())
         result += (result.isEmpty() ? "" : "; ") + check.blob(0).toByteArray();
     return result;
+}
+
+namespace {
+
+struct RawConnection {
+    explicit RawConnection(const QString& file)
+    {
+        if (sqlite3_open(QFile::encodeName(file).constData(), &db) != SQLITE_OK)
+            throw std::runtime_error(sqlite3_errmsg(db));
+        sqlite3_busy_timeout(db, 5000);
+    }
+    ~RawConnection() { sqlite3_close(db); }
+    sqlite3* db = nullptr;
+};
+
+}  // namespace
+
+void RawSql(const QString& file, const char* sql)
+{
+    RawConnection raw(file);
+    char* message = nullptr;
+    if (sqlite3_exec(raw.db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        const std::string text = message ? message : "?";
+        sqlite3_free(message);
+        throw std::runtime_error(text);
+    }
+}
+
+QByteArray RawValue(const QString& file, const char* sql)
+{
+    RawConnection raw(file);
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(raw.db, sql, -1, &statement, nullptr) != SQLITE_OK)
+        throw std::runtime_error(sqlite3_errmsg(raw.db));
+    QByteArray value;
+    if (sqlite3_step(statement) == SQLITE_ROW)
+        value = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    sqlite3_finalize(statement);
+    return value;
+}
+
+int RunInChild(const std::function<int()>& body, bool unprivileged)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        if (unprivileged && ::geteuid() == 0) {
+            // nobody and nogroup
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(120);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
 }

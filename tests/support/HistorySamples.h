@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
+
 // Checks as a worker reports them, for the history tests and benchmarks.
 
 // A time to the millisecond, so that it comes back from the history exactly: the given minute
@@ -35,3 +37,13 @@ struct HistoryOptions TestHistoryOptions(int busyTimeoutMs = 200);
 
 // SQLite's full integrity check of the file: "ok" or the first problems found.
 QByteArray IntegrityCheck(const QString& file);
+
+// Runs SQL on the file through a plain connection, without the limits the history sets on its own.
+// Throws std::runtime_error on failure.
+void RawSql(const QString& file, const char* sql);
+// The first column of the first row, as text.
+QByteArray RawValue(const QString& file, const char* sql);
+
+// Runs `body` in a child process, as an unprivileged user when this one is root (so that file
+// permissions hold), and gives its exit code, or -1 when it did not exit normally.
+int RunInChild(const std::function<int()>& body, bool unprivileged = false);
