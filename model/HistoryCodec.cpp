@@ -148,7 +148,17 @@ QByteArray EncodeRedirects(const QList<RedirectStep>& steps)
     return out;
 }
 
-QList<RedirectStep> DecodeRedirects(QByteArrayView bytes)
+namespace {
+
+// Texts either copied or left pointing into `bytes`, for a caller that copies them on at once.
+QByteArray TextOf(QByteArrayView text, bool copy)
+{
+    if (text.isEmpty())
+        return {};
+    return copy ? text.toByteArray() : QByteArray::fromRawData(text.data(), text.size());
+}
+
+QList<RedirectStep> Redirects(QByteArrayView bytes, bool copy)
 {
     QList<RedirectStep> steps;
     Reader in(bytes);
@@ -157,9 +167,46 @@ QList<RedirectStep> DecodeRedirects(QByteArrayView bytes)
         const QByteArrayView url = in.text();
         if (in.failed())
             break;
-        steps.append({url.toByteArray(), StoredHttpStatus(static_cast<qint64>(std::min<quint64>(status, 1000)))});
+        steps.append({TextOf(url, copy), StoredHttpStatus(static_cast<qint64>(std::min<quint64>(status, 1000)))});
     }
     return steps;
+}
+
+CheckFacts Details(QByteArrayView bytes, bool copy)
+{
+    CheckFacts facts;
+    if (bytes.isEmpty() || bytes.front() != DetailsFormat)
+        return facts;
+    Reader in(bytes.sliced(1));
+    facts.httpStatus = StoredHttpStatus(static_cast<qint64>(std::min<quint64>(in.number(), 1000)));
+    facts.elapsedMs = ClampedCount(in.number());
+    facts.bytesReceived = ClampedCount(in.number());
+    LinkAnalysis& analysis = facts.analysis;
+    analysis.kind = StoredLinkKind(static_cast<qint64>(std::min<quint64>(in.number(), 255)));
+    analysis.extent = StoredExtent(static_cast<qint64>(std::min<quint64>(in.number(), 255)));
+    ApplyFlags(facts, static_cast<qint64>(in.number() & 0xff));
+    analysis.matchStart = static_cast<int>(std::min<quint64>(in.number(), MaxStoredText));
+    analysis.matchLength = static_cast<int>(std::min<quint64>(in.number(), MaxStoredText));
+    QByteArray* const texts[] = {&facts.failure,    nullptr,       &facts.finalUrl,      &facts.contentType,
+                                 &analysis.href,    &analysis.rel, &analysis.anchorText, &analysis.canonical,
+                                 &analysis.evidence};
+    for (QByteArray* text : texts) {
+        const QByteArrayView value = in.text();
+        if (text)
+            *text = TextOf(value, copy);
+        else if (!value.isEmpty())
+            facts.reason = QString::fromUtf8(value);
+    }
+    // Once a length runs past the end every later field stays empty; what came before it stays.
+    facts.redirects = Redirects(in.text(), copy);
+    return facts;
+}
+
+}  // namespace
+
+QList<RedirectStep> DecodeRedirects(QByteArrayView bytes)
+{
+    return Redirects(bytes, true);
 }
 
 QByteArray EncodeDetails(const CheckDetails& details)
@@ -190,30 +237,10 @@ QByteArray EncodeDetails(const CheckDetails& details)
 
 CheckFacts DecodeDetails(QByteArrayView bytes)
 {
-    CheckFacts facts;
-    if (bytes.isEmpty() || bytes.front() != DetailsFormat)
-        return facts;
-    Reader in(bytes.sliced(1));
-    facts.httpStatus = StoredHttpStatus(static_cast<qint64>(std::min<quint64>(in.number(), 1000)));
-    facts.elapsedMs = ClampedCount(in.number());
-    facts.bytesReceived = ClampedCount(in.number());
-    LinkAnalysis& analysis = facts.analysis;
-    analysis.kind = StoredLinkKind(static_cast<qint64>(std::min<quint64>(in.number(), 255)));
-    analysis.extent = StoredExtent(static_cast<qint64>(std::min<quint64>(in.number(), 255)));
-    ApplyFlags(facts, static_cast<qint64>(in.number() & 0xff));
-    analysis.matchStart = static_cast<int>(std::min<quint64>(in.number(), MaxStoredText));
-    analysis.matchLength = static_cast<int>(std::min<quint64>(in.number(), MaxStoredText));
-    QByteArray* const texts[] = {&facts.failure,    nullptr,       &facts.finalUrl,      &facts.contentType,
-                                 &analysis.href,    &analysis.rel, &analysis.anchorText, &analysis.canonical,
-                                 &analysis.evidence};
-    for (QByteArray* text : texts) {
-        const QByteArrayView value = in.text();
-        if (text)
-            *text = value.toByteArray();
-        else
-            facts.reason = QString::fromUtf8(value);
-    }
-    // Once a length runs past the end every later field stays empty; what came before it stays.
-    facts.redirects = DecodeRedirects(in.text());
-    return facts;
+    return Details(bytes, true);
+}
+
+CheckDetails DecodeCheckDetails(QByteArrayView bytes)
+{
+    return CheckDetails(Details(bytes, false));
 }

@@ -39,9 +39,9 @@ LatestChecks ReadLatestChecks(SqliteDb& db)
         HistoryEntry entry;
         entry.check.at = MsToDayCount(at);
         entry.check.verdict = *verdict;
-        entry.check.details = CheckDetails(DecodeDetails(rows.blob(5)));
+        entry.check.details = DecodeCheckDetails(rows.blob(5));
         entry.changes = static_cast<HistoryChanges>(rows.integer(4) & AllHistoryChanges);
-        latest.insert(LinkKey{std::int32_t(siteId), pageUrl.toByteArray()}, std::move(entry));
+        latest.emplace(LinkKey{std::int32_t(siteId), pageUrl.toByteArray()}, std::move(entry));
     }
     return latest;
 }
