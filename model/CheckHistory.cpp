@@ -9,6 +9,35 @@ size_t qHash(const LinkKey& key, size_t seed) noexcept
     return qHashMulti(seed, key.siteId, key.pageUrl);
 }
 
+void LatestChecks::reserve(qsizetype count)
+{
+    m_entries.reserve(std::size_t(count));
+    m_index.reserve(count);
+}
+
+void LatestChecks::add(LinkKey key, HistoryEntry entry)
+{
+    // The index holds positions only, so that it stays small and quick to build.
+    const qsizetype before = m_index.size();
+    qsizetype& position = m_index[key];
+    if (m_index.size() == before)
+        return;
+    position = qsizetype(m_entries.size());
+    m_entries.emplace_back(std::move(key), std::move(entry));
+}
+
+const HistoryEntry* LatestChecks::find(const LinkKey& key) const
+{
+    const auto found = m_index.constFind(key);
+    return found == m_index.cend() ? nullptr : &m_entries[std::size_t(*found)].second;
+}
+
+HistoryEntry LatestChecks::value(const LinkKey& key) const
+{
+    const HistoryEntry* entry = find(key);
+    return entry ? *entry : HistoryEntry();
+}
+
 QString ChangeText(HistoryChanges changes)
 {
     static const char* const names[] = {

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 // The values the check history keeps and gives back, and the rules that read them. Plain values,
 // safe to copy between threads.
@@ -70,8 +72,28 @@ struct HistoryEntry {
     bool operator==(const HistoryEntry&) const = default;
 };
 
-// The latest recorded check of every link that has one.
-using LatestChecks = QHash<LinkKey, HistoryEntry>;
+// The latest recorded check of every link that has one, found by key. Built once, then only read,
+// so it may be built on one thread and read on another.
+class LatestChecks {
+public:
+    using Entry = std::pair<LinkKey, HistoryEntry>;
+
+    void reserve(qsizetype count);
+    // A key given twice keeps its first entry.
+    void add(LinkKey key, HistoryEntry entry);
+
+    const HistoryEntry* find(const LinkKey& key) const;
+    // The entry, or an empty one (no time, verdict lsUnchecked) when the key has none.
+    HistoryEntry value(const LinkKey& key) const;
+    qsizetype size() const { return qsizetype(m_entries.size()); }
+    bool isEmpty() const { return m_entries.empty(); }
+    // In the order the history holds them.
+    const std::vector<Entry>& entries() const { return m_entries; }
+
+private:
+    std::vector<Entry> m_entries;
+    QHash<LinkKey, qsizetype> m_index;
+};
 
 // The restore rule. A recorded check stands for a link when it finished at or after the link's
 // stored LastCheck, compared to the whole second as Items.txt keeps it. Gives the LastCheck the link

@@ -41,7 +41,7 @@ LatestChecks ReadLatestChecks(SqliteDb& db)
         entry.check.verdict = *verdict;
         entry.check.details = DecodeCheckDetails(rows.blob(5));
         entry.changes = static_cast<HistoryChanges>(rows.integer(4) & AllHistoryChanges);
-        latest.emplace(LinkKey{std::int32_t(siteId), pageUrl.toByteArray()}, std::move(entry));
+        latest.add(LinkKey{std::int32_t(siteId), pageUrl.toByteArray()}, std::move(entry));
     }
     return latest;
 }

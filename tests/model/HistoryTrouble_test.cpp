@@ -107,7 +107,8 @@ TEST(HistoryTrouble, FindsDamageInsideTheFileBeforeTheFirstCommit)
     EXPECT_EQ(reports.count, 1);
     EXPECT_TRUE(reports.last.contains(QStringLiteral("It was renamed to"))) << reports.last.toStdString();
     const LatestChecks latest = store.latestChecks();
-    EXPECT_EQ(latest.keys(), QList<LinkKey>{Travel});
+    ASSERT_EQ(latest.size(), 1);
+    EXPECT_NE(latest.find(Travel), nullptr);
     EXPECT_EQ(IntegrityCheck(dir.file()), "ok");
     const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("History.db.damaged-*")}, QDir::Files);
     EXPECT_EQ(aside.filter(QRegularExpression(QStringLiteral("-(wal|shm)$"))).size(), aside.size() - 1)
@@ -323,5 +324,7 @@ TEST(HistoryTrouble, AHugeValueIsTakenForDamage)
     ASSERT_TRUE(store.flush());
     EXPECT_EQ(reports.count, 1);
     EXPECT_TRUE(reports.last.contains(QStringLiteral("It was renamed to"))) << reports.last.toStdString();
-    EXPECT_EQ(store.latestChecks().keys(), QList<LinkKey>{Garden});
+    const LatestChecks latest = store.latestChecks();
+    ASSERT_EQ(latest.size(), 1);
+    EXPECT_NE(latest.find(Garden), nullptr);
 }
