@@ -177,6 +177,13 @@ void HistoryStore::startWriter(SqliteDb db)
 
 SqliteDb HistoryStore::replaceDamaged(const SqliteError& error)
 {
+    // One new file a session: a disk that damages every file it holds would otherwise fill the
+    // folder with them.
+    if (m_replaced) {
+        switchOff(Trouble::Damaged, QString::fromUtf8(error.what()));
+        return {};
+    }
+    m_replaced = true;
     QString aside;
     QString reason;
     bool renamed = false;

@@ -22,7 +22,8 @@ struct HistoryOptions {
     int busyTimeoutMs = 5000;
     // How long a finished check may wait in memory so that several go to disk in one commit.
     int commitDelayMs = 100;
-    // Whether the writer runs SQLite's quick check of the whole file before its first commit.
+    // Whether the writer runs SQLite's quick check of the whole file before its first commit (which
+    // then waits for it: about a second for a file of 3,000,000 checks).
     bool verifyOnOpen = true;
     // The schema steps; tests put others here.
     std::span<const SchemaStep> schema = HistorySchemaSteps();
@@ -43,9 +44,9 @@ struct HistoryOptions {
 // file cannot be opened or written (locked beyond the busy time-out, a full disk, a read-only file or
 // folder, written by a newer version), the store switches itself off: it drops what is queued and
 // whatever is recorded later, and reports the failure once. A damaged file (not a database, damage
-// found when opening it or while writing) is renamed to "History.db.damaged-<date and time>" beside
-// it, never deleted and never overwritten, and a new, empty history takes its place; that too is
-// reported once. Each report is a sentence a person understands, given to the problem handler on the
+// found when opening it, reading or writing) is renamed to "History.db.damaged-<date and time>"
+// beside it, never deleted and never overwritten, and a new, empty history takes its place; that too
+// is reported once. A second damaged file in one session switches the store off instead. Each report is a sentence a person understands, given to the problem handler on the
 // thread that met it (the constructor's or the writer's) and kept for problem().
 class HistoryStore {
 public:
@@ -119,5 +120,5 @@ private:
     mutable std::mutex m_problemMutex;
     QString m_problem;
     bool m_switchedOff = false;
-    bool m_replaced = false;
+    bool m_replaced = false;  // the constructor's thread, then the writer's
 };

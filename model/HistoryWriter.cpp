@@ -69,8 +69,10 @@ void HistoryWriter::switchOff()
 
 void HistoryWriter::run()
 {
-    if (m_verify)
-        verify();
+    // The whole file is checked before the first commit rather than at once: reading a large file
+    // takes a while, which start-up need not share, and what was queued meanwhile still goes to a new
+    // file when the check finds damage.
+    bool verified = !m_verify;
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [&] { return m_stopping || m_replaceRequest || !m_queue.empty(); });
@@ -88,6 +90,12 @@ void HistoryWriter::run()
             m_wake.wait_until(lock, m_firstQueued + m_commitDelay,
                               [&] { return m_stopping || m_flushing || m_queue.size() >= MaxBatch; });
         }
+        if (!verified) {
+            verified = true;
+            lock.unlock();
+            verify();
+            lock.lock();
+        }
         std::vector<HistoryOp> batch;
         batch.swap(m_queue);
         lock.unlock();
@@ -103,7 +111,7 @@ void HistoryWriter::verify()
     try {
         SqliteStatement check(m_db, "PRAGMA quick_check(1)");
         if (check.step() && check.blob(0) != "ok")
-            replace(SqliteError(SQLITE_CORRUPT, check.blob(0).toByteArray()));
+            replace(SqliteError(SQLITE_CORRUPT, "SQLite found damaged pages in it"));
     } catch (const SqliteError& error) {
         if (error.isDamage())
             replace(error);
@@ -153,11 +161,6 @@ bool HistoryWriter::replace(const SqliteError& error)
 {
     m_recorder.reset();
     m_db.close();
-    if (m_replaced) {
-        fail(error);
-        return false;
-    }
-    m_replaced = true;
     m_db = m_hooks.replaceDamaged(error);
     if (!m_db.isOpen()) {
         switchOff();

@@ -19,7 +19,7 @@ class HistoryWriter {
 public:
     struct Hooks {
         // The file is damaged: set it aside, start a new one, and give a connection to it, or a closed
-        // connection when that failed too (the owner has reported it).
+        // connection when that failed or was done before (the owner has reported it).
         std::function<SqliteDb(const SqliteError&)> replaceDamaged;
         // The file cannot be written; the writer is off from now on.
         std::function<void(const SqliteError&)> failed;
@@ -55,7 +55,6 @@ private:
     const std::chrono::milliseconds m_commitDelay;
     const bool m_verify;
     const Hooks m_hooks;
-    bool m_replaced = false;  // writer thread only: one new file a session, then a damaged one switches off
 
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -328,3 +328,22 @@ TEST(HistoryTrouble, AHugeValueIsTakenForDamage)
     ASSERT_EQ(latest.size(), 1);
     EXPECT_NE(latest.find(Garden), nullptr);
 }
+
+// A disk that damages every file would otherwise fill the folder with damaged histories.
+TEST(HistoryTrouble, SetsAsideOneFileASessionAndThenSwitchesOff)
+{
+    HistoryDir dir;
+    WriteBytes(dir.file(), QByteArray(5000, 'x'));
+    Reports reports;
+    HistoryStore store(dir.file(), reports.handler(), TestHistoryOptions());
+    store.record(Garden, Check(MinuteAfterStart(0), lsFound, FollowedFacts()));
+    ASSERT_TRUE(store.flush());
+    RawSql(dir.file(), "UPDATE links SET details = zeroblob(9 * 1024 * 1024)");
+    EXPECT_TRUE(store.latestChecks().isEmpty());
+    store.record(Garden, Check(MinuteAfterStart(1), lsFound, FollowedFacts()));
+    EXPECT_FALSE(store.flush());
+    EXPECT_EQ(reports.count, 2);
+    EXPECT_TRUE(reports.last.contains(QStringLiteral("is damaged"))) << reports.last.toStdString();
+    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("History.db.damaged-*")}, QDir::Files);
+    EXPECT_EQ(aside.filter(QRegularExpression(QStringLiteral("-(wal|shm)$"))).size(), aside.size() - 1);
+}
