@@ -152,9 +152,10 @@ void HistoryWriter::fail(const SqliteError& error)
 {
     m_recorder.reset();
     m_db.close();
-    switchOff();
+    // The owner learns of it before anyone waiting in flush() does, so that they find it reported.
     if (m_hooks.failed)
         m_hooks.failed(error);
+    switchOff();
 }
 
 bool HistoryWriter::replace(const SqliteError& error)
