@@ -46,8 +46,24 @@ struct HistoryOptions {
 // whatever is recorded later, and reports the failure once. A damaged file (not a database, damage
 // found when opening it, reading or writing) is renamed to "History.db.damaged-<date and time>"
 // beside it, never deleted and never overwritten, and a new, empty history takes its place; that too
-// is reported once. A second damaged file in one session switches the store off instead. Each report is a sentence a person understands, given to the problem handler on the
-// thread that met it (the constructor's or the writer's) and kept for problem().
+// is reported once. A second damaged file in one session switches the store off instead. Each
+// report is a sentence a person understands, given to the problem handler on the thread that met it
+// (the constructor's or the writer's) and kept for problem(). The handler must not call the store.
+//
+// How the program uses it:
+// - Start-up: open the store, then read latestChecks() (on a thread of its own while Items.txt
+//   loads, if it likes) before any check starts. A link takes the verdict and details of its entry
+//   only when RestoredLastCheck(link's LastCheck, entry's time) gives a value, and takes that value
+//   as its LastCheck; a stale entry is passed over. The entry's changes are the link's "what changed".
+// - A finished check: record() it under the link's key with the same clock reading that becomes the
+//   link's LastCheck. ChangesBetween(the link's previous verdict and details, the new ones) gives what
+//   changed at once, without waiting for the store. A confirming second fetch is recorded with
+//   `confirmation` set, after the first.
+// - Deleting a link: forget() its key, unless another row has the same key. Editing a link's page
+//   address or website: rename() the old key to the new one, so that its history follows the row
+//   the user sees (the store keeps the new key's own history if it has one).
+// - quorvane-check: read latestChecks() before checking to know each link's previous check, record
+//   every result, and flush() before it exits; print problem() on standard error when one came.
 class HistoryStore {
 public:
     static constexpr char FileName[] = "History.db";
