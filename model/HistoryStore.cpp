@@ -6,7 +6,6 @@
 
 #include <sqlite3.h>
 
-#include <cerrno>
 #include <optional>
 
 HistoryStore::HistoryStore(const QString& path, ProblemHandler onProblem, HistoryOptions options,

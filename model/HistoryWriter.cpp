@@ -108,16 +108,21 @@ void HistoryWriter::run()
 
 void HistoryWriter::verify()
 {
+    // The statement must be gone before the connection is closed for a new file.
+    std::optional<SqliteError> failure;
     try {
         SqliteStatement check(m_db, "PRAGMA quick_check(1)");
         if (check.step() && check.blob(0) != "ok")
-            replace(SqliteError(SQLITE_CORRUPT, "SQLite found damaged pages in it"));
+            failure = SqliteError(SQLITE_CORRUPT, "SQLite found damaged pages in it");
     } catch (const SqliteError& error) {
-        if (error.isDamage())
-            replace(error);
-        else
-            fail(error);
+        failure = error;
     }
+    if (!failure)
+        return;
+    if (failure->isDamage())
+        replace(*failure);
+    else
+        fail(*failure);
 }
 
 void HistoryWriter::write(const std::vector<HistoryOp>& batch)
