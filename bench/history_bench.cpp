@@ -23,6 +23,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <future>
 #include <map>
 #include <mutex>
@@ -434,14 +435,19 @@ private:
                     wall / wallPeer, cpu, cpuPeer, cpu / cpuPeer);
     }
 
-    // Google Benchmark adds "/real_time" and the like to a name.
+    // Google Benchmark adds "/real_time" and the like to a name, and "_median" to the median of
+    // repetitions, which is the figure taken when there are any.
     static double Find(const std::map<std::string, double>& figures, const char* name)
     {
+        double single = 0;
         for (const auto& [full, value] : figures) {
-            if (full == name || full.rfind(std::string(name) + "/", 0) == 0)
+            const std::string rest = full.rfind(name, 0) == 0 ? full.substr(std::strlen(name)) : "-";
+            if (rest.rfind("_median", 0) == 0 || (rest[0] == '/' && rest.ends_with("_median")))
                 return value;
+            if (rest.empty() || (rest[0] == '/' && rest.find('_') == std::string::npos))
+                single = value;
         }
-        return 0;
+        return single;
     }
 
     std::map<std::string, double> m_ms;
