@@ -23,7 +23,7 @@ struct HistoryOptions {
     // How long a finished check may wait in memory so that several go to disk in one commit.
     int commitDelayMs = 100;
     // Whether the writer runs SQLite's quick check of the whole file before its first commit (which
-    // then waits for it: about a second for a file of 3,000,000 checks).
+    // then waits for it: about a second of CPU for a file of 3,000,000 checks).
     bool verifyOnOpen = true;
     // The schema steps; tests put others here.
     std::span<const SchemaStep> schema = HistorySchemaSteps();
