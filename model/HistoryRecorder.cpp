@@ -3,6 +3,10 @@
 #include "model/HistoryCodec.h"
 #include "model/HistoryRows.h"
 
+#include <sqlite3.h>
+
+#include <limits>
+
 namespace {
 
 bool Storable(const LinkKey& key)
@@ -90,6 +94,9 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
     m_newestCheck.bind(1, id);
     const qint64 newest = m_newestCheck.step() ? m_newestCheck.integer(0) : 0;
     m_newestCheck.reset();
+    // Only an edited file can hold a number this large; the next one would not fit.
+    if (newest >= std::numeric_limits<qint64>::max() - 1)
+        throw SqliteError(SQLITE_CORRUPT, "a link's checks are numbered beyond any count");
 
     RecordedCheck baseline = previous;
     if (check.confirmation && newest > 0) {

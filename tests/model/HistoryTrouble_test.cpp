@@ -309,6 +309,13 @@ TEST(HistoryTrouble, HandEditedValuesComeBackAsSafeOnesOrNotAtAll)
     EXPECT_EQ(second.anchorText(), "12");
     EXPECT_EQ(second.redirectCount(), 0);
     EXPECT_EQ(store.problem(), QString());
+
+    // A check number no next check can follow is damage, not a reason to stop recording.
+    RawSql(dir.file(), "UPDATE checks SET n = 9223372036854775807 WHERE n = 3");
+    store.record({1, "http://partner3.test/"}, Check(MinuteAfterStart(9), lsFound, FollowedFacts()));
+    ASSERT_TRUE(store.flush());
+    EXPECT_TRUE(store.problem().contains(QStringLiteral("It was renamed to"))) << store.problem().toStdString();
+    EXPECT_EQ(store.history({1, "http://partner3.test/"}).size(), 1u);
 }
 
 // A value larger than any the program writes is not read: the file is set aside as damaged. A
