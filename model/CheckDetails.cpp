@@ -209,3 +209,31 @@ bool CheckDetails::operator==(const CheckDetails& other) const
         m_matchStart == other.m_matchStart && m_matchLength == other.m_matchLength && m_kind == other.m_kind &&
         m_extent == other.m_extent && m_flags == other.m_flags && m_tries == other.m_tries;
 }
+
+DetailsHandle::DetailsHandle(const DetailsHandle& other)
+    : m_value(other.m_value ? std::make_unique<const CheckDetails>(*other.m_value) : nullptr)
+{
+}
+
+DetailsHandle& DetailsHandle::operator=(const DetailsHandle& other)
+{
+    if (this != &other)
+        m_value = other.m_value ? std::make_unique<const CheckDetails>(*other.m_value) : nullptr;
+    return *this;
+}
+
+DetailsHandle::~DetailsHandle() = default;
+
+const CheckDetails& DetailsHandle::get() const
+{
+    static const CheckDetails none;
+    return m_value ? *m_value : none;
+}
+
+void DetailsHandle::set(CheckDetails details)
+{
+    if (details.isNull())
+        m_value.reset();
+    else
+        m_value = std::make_unique<const CheckDetails>(std::move(details));
+}

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 // Whether a fetched page links to the website, and how.
 enum class LinkKind : std::uint8_t {
@@ -159,4 +160,25 @@ private:
     AnalysisExtent m_extent = AnalysisExtent::NotAnalysed;
     std::uint8_t m_flags = 0;
     std::uint8_t m_tries = 0;
+};
+
+// The latest details of a link, as its record keeps them: one pointer, null until a check has
+// reported, so that a link never checked costs no more than that. Copies copy the value (whose
+// texts are shared).
+class DetailsHandle {
+public:
+    DetailsHandle() = default;
+    DetailsHandle(const DetailsHandle& other);
+    DetailsHandle& operator=(const DetailsHandle& other);
+    DetailsHandle(DetailsHandle&&) noexcept = default;
+    DetailsHandle& operator=(DetailsHandle&&) noexcept = default;
+    ~DetailsHandle();
+
+    // A null value when no check has reported.
+    const CheckDetails& get() const;
+    // Null details let the value go.
+    void set(CheckDetails details);
+
+private:
+    std::unique_ptr<const CheckDetails> m_value;
 };
