@@ -59,6 +59,7 @@ public:
 
     // The websites pane.
     void SelectWebsiteById(std::int32_t id);
+    // After any change to the websites: the New drop-down, and the Website column, follow them.
     void RefreshNewByMy();
     void VSTExplorerFocusChanged(std::int32_t id);
     void ShowSiteItems(std::int32_t id);

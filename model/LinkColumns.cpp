@@ -41,6 +41,17 @@ std::int64_t MillisecondKey(double days)
     return static_cast<std::int64_t>(ms);
 }
 
+int DefaultColumnWidth(int column)
+{
+    switch (column) {
+    case ColLink: return 90;
+    case ColHttp: return 70;
+    case ColAnchorText: return 160;
+    case ColWebsite: return 120;
+    default: return 50;
+    }
+}
+
 DetailsSortKey DetailsKey(const CheckDetails& details, int column)
 {
     switch (column) {

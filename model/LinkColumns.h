@@ -27,6 +27,10 @@ enum LinkColumn : int {
 };
 inline constexpr int LinkColumnCount = 11;
 
+// The width a column has when config.ini stores none: 50 pixels for the first seven, as they
+// always had, and a width that fits its usual content for the later ones.
+int DefaultColumnWidth(int column);
+
 // What a row sorts by in one of the columns that show check details: a number first, then a text
 // compared as CompareFolded does (a view into the record's details).
 struct DetailsSortKey {

@@ -108,6 +108,8 @@ TEST_F(CommandsTest, MenuBarHasEveryEntryAndShortcut)
         QStringLiteral("  Check &Selected"),
         QStringLiteral("  -"),
         QStringLiteral("  S&top"),
+        QStringLiteral("&View"),
+        QStringLiteral("  &Details\tF11"),
         QStringLiteral("&Tools"),
         QStringLiteral("  &Options"),
         QStringLiteral("&Help"),
@@ -167,7 +169,7 @@ TEST_F(CommandsTest, NoShortcutHasTwoOwners)
         keys,
         (QStringList{QStringLiteral("Ctrl+A"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+N"),
                      QStringLiteral("Ctrl+Q"), QStringLiteral("Ctrl+R"), QStringLiteral("Del"), QStringLiteral("Enter"),
-                     QStringLiteral("F1"), QStringLiteral("F5"), QStringLiteral("Return")}));
+                     QStringLiteral("F1"), QStringLiteral("F11"), QStringLiteral("F5"), QStringLiteral("Return")}));
 }
 
 TEST(StandardKeys, HelpModifyAndExitAnswerTheirUsualKeys)
