@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QStringList>
 
-#include <algorithm>
 #include <iterator>
 #include <vector>
 
@@ -46,30 +45,22 @@ QJsonValue TextOrNull(QByteArrayView bytes)
     return bytes.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(Text(bytes));
 }
 
-// The columns whose texts come from a partner's page or server.
-bool FromThePage(QLatin1StringView key)
-{
-    static const char* const keys[] = {"final_url", "redirects", "href", "rel", "anchor_text", "canonical", "evidence"};
-    return std::any_of(std::begin(keys), std::end(keys), [key](const char* k) { return key == QLatin1StringView(k); });
-}
-
 // One csv field of a jsonl value: an array's items joined by blanks, a missing value empty, and a
-// page's text kept from running as a spreadsheet formula.
-QByteArray CsvValue(const QJsonValue& value, bool fromThePage)
+// text kept from running as a spreadsheet formula. Most texts come from partners' pages and servers
+// (the reason phrase of a status line too); the program's own names never start like a formula.
+QByteArray CsvValue(const QJsonValue& value)
 {
     switch (value.type()) {
     case QJsonValue::Bool: return value.toBool() ? "true" : "false";
     case QJsonValue::Double: return QByteArray::number(value.toInteger());
     case QJsonValue::String: {
-        const QByteArray text = value.toString().toUtf8();
-        return fromThePage ? DefusedCsvText(text) : text;
+        return DefusedCsvText(value.toString().toUtf8());
     }
     case QJsonValue::Array: {
         QStringList parts;
         for (const QJsonValue& part : value.toArray())
             parts.append(part.toString());
-        const QByteArray text = parts.join(u' ').toUtf8();
-        return fromThePage ? DefusedCsvText(text) : text;
+        return DefusedCsvText(parts.join(u' ').toUtf8());
     }
     default: return {};
     }
@@ -80,7 +71,7 @@ std::vector<QByteArray> CsvRow(const QJsonObject& object)
     std::vector<QByteArray> fields;
     fields.reserve(std::size(Keys));
     for (const char* key : Keys)
-        fields.push_back(CsvValue(object.value(QLatin1StringView(key)), FromThePage(QLatin1StringView(key))));
+        fields.push_back(CsvValue(object.value(QLatin1StringView(key))));
     return fields;
 }
 

@@ -29,5 +29,5 @@ QJsonObject LinkObject(const rMonitorInfo& link, QByteArrayView website);
 // The visible links in list order, each on a line of its own. tsv: "verdict<TAB>website<TAB>page"
 // with the bytes as stored. jsonl: a JSON object a line. csv (RFC 4180, CR LF line ends): a header
 // row of the jsonl keys, then a row a link, its arrays joined by blanks, a missing value empty, and a
-// page's text that a spreadsheet would take for a formula with a "'" in front.
+// text that a spreadsheet would take for a formula with a "'" in front.
 QByteArray LinkLines(const LinkList& links, const WebsiteTree& websites, OutputFormat format);
