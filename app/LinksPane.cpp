@@ -1,5 +1,6 @@
 #include "app/LinksPane.h"
 
+#include "app/FramePacer.h"
 #include "app/LinkListModel.h"
 #include "app/LinkSelectionModel.h"
 #include "app/LinksView.h"
@@ -15,6 +16,7 @@ const char* const LinksPane::AllWebsitesCaption = LinkList::AllItemsCaption;
 
 LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* parent)
     : SidePanel(QString::fromLatin1(AllWebsitesCaption), parent),
+      m_pacer(new FramePacer(this)),
       m_model(new LinkListModel(links, formats, this)),
       m_selection(new LinkSelectionModel(m_model)),
       m_view(new LinksView(this))
@@ -54,6 +56,17 @@ LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* par
     connect(m_model, &LinkListModel::sortIndicatorChanged, this, [this] { showSortIndicator(); });
     // The header flips its glyph on a click by itself; the list alone decides the sort.
     connect(header, &QHeaderView::sortIndicatorChanged, this, [this] { showSortIndicator(); });
+
+    const int sort = m_pacer->addStep([&links] { links.settle(); });
+    const int cells = m_pacer->addStep([this] { m_model->flushChanges(); });
+    links.setSortPacer([this, sort] { m_pacer->request(sort); });
+    m_model->setChangePacer([this, cells] { m_pacer->request(cells); });
+}
+
+LinksPane::~LinksPane()
+{
+    m_model->list().setSortPacer(nullptr);
+    m_model->setChangePacer(nullptr);
 }
 
 void LinksPane::setCaption(const QString& text)

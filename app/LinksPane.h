@@ -2,6 +2,7 @@
 
 #include "app/SidePanel.h"
 
+class FramePacer;
 class LinkList;
 class LinkListModel;
 class LinkSelectionModel;
@@ -19,9 +20,13 @@ public:
     static const char* const AllWebsitesCaption;
 
     LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* parent = nullptr);
+    ~LinksPane() override;
 
     LinksView* VSTItem() const { return m_view; }
     LinkListModel& model() const { return *m_model; }
+    // The frames in which the list catches up with the checks' reports: it moves the rows whose
+    // status changed, then the view repaints the changed rows. Others may add steps of their own.
+    FramePacer& pacer() const { return *m_pacer; }
     void setCaption(const QString& text);
     QString caption() const;
 
@@ -39,6 +44,7 @@ private:
     void onContextMenu(const QPoint& pos);
     void showSortIndicator();
 
+    FramePacer* m_pacer;
     LinkListModel* m_model;
     LinkSelectionModel* m_selection;
     LinksView* m_view;

@@ -1,6 +1,7 @@
 #include "app/UnitMain.h"
 
 #include "app/BackupCommands.h"
+#include "app/FramePacer.h"
 #include "app/HelpCommands.h"
 #include "app/LinksPane.h"
 #include "app/MainCommands.h"
@@ -124,6 +125,8 @@ void TfrmMain::buildStatusBar()
     m_saveNote->setStyleSheet(QStringLiteral("QLabel { color: #b3261e; font-weight: bold; }"));
     m_saveNote->hide();
     bar->addPermanentWidget(m_saveNote);
+    // The checks' counts catch up with the list's frames.
+    m_statusBarStep = m_linksPane->pacer().addStep([this] { RefreshStatusBar(); });
 }
 
 void TfrmMain::createSaver()
@@ -146,9 +149,9 @@ const WebsiteTree& TfrmMain::websites() const
 void TfrmMain::FormCreate()
 {
     m_appDir = AppDir();
-    // A restore runs this again while check workers may be reading settings through the object. It
-    // holds nothing but the path, so for the same path it stays.
-    // The dispatcher reads through it as well, so the object is only ever reassigned.
+    // A restore runs this again while checks run; each reads the settings through a copy of its own.
+    // The dispatcher reads through this one, so for the same path it stays, and it is only ever
+    // reassigned.
     const QString settingsPath = m_appDir + QStringLiteral("config.ini");
     if (!m_settings)
         m_settings = std::make_unique<SettingsFile>(settingsPath);
@@ -159,7 +162,7 @@ void TfrmMain::FormCreate()
         // walk goes on in it afterwards.
         m_dispatcher = std::make_unique<CheckDispatcher>(*m_links, websites(), *m_settings);
         m_dispatcher->setRefreshStatusBar([this] {
-            RefreshStatusBar();
+            m_linksPane->pacer().request(m_statusBarStep);
             if (m_saver)
                 m_saver->noteChange(LinksSaver::Change::CheckResult);
         });
@@ -190,6 +193,8 @@ void TfrmMain::EmptyLists()
 void TfrmMain::FormClose()
 {
     m_dispatcher->ToolButton1Click();
+    // The file gets the order the list shows.
+    settleView();
     // Also when nothing changed: the file is then exactly what the list holds.
     SaveLinks();
     SaveWindowState();
@@ -291,6 +296,11 @@ void TfrmMain::RefreshStatusBar()
     const std::array<QString, 4> texts = m_links->StatusBarTexts();
     for (std::size_t panel = 0; panel < texts.size(); ++panel)
         m_statusPanels[panel]->setText(texts[panel]);
+}
+
+void TfrmMain::settleView()
+{
+    m_linksPane->pacer().flush();
 }
 
 bool TfrmMain::RequireSelection()

@@ -65,6 +65,9 @@ public:
     void ShowAllItems();
 
     void RefreshStatusBar();
+    // While checks report, the list's order, its repainting and the status bar counts catch up once
+    // a frame; this makes them catch up now.
+    void settleView();
     // Tells the user to select a link when no row is selected (a hidden selected row counts);
     // true when some row is selected.
     bool RequireSelection();
@@ -120,6 +123,7 @@ private:
     std::unique_ptr<CheckDispatcher> m_dispatcher;
     // Writes Items.txt soon after each change; the close writes it once more, synchronously.
     LinksSaver* m_saver = nullptr;
+    int m_statusBarStep = -1;  // of the links pane's frames
     QLabel* m_saveNote = nullptr;
     int m_walks = 0;  // check walks running, nested ones included
     bool m_shown = false;

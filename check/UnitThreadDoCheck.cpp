@@ -85,7 +85,8 @@ void ThreadDoCheck::ShowChecking()
     if (!rowPresent())
         return;
     {
-        LinkList::Update update(m_channel->links());
+        // The row moves to its sorted place with the view's next frame, not for each check.
+        LinkList::Update update(m_channel->links(), LinkList::Sorting::Paced);
         m_channel->links().setStatus(*MonitorInfo, lsChecking);
     }
     m_channel->RefreshStatusBar();
@@ -96,7 +97,7 @@ void ThreadDoCheck::ShowResult()
     if (!rowPresent())
         return;
     {
-        LinkList::Update update(m_channel->links());
+        LinkList::Update update(m_channel->links(), LinkList::Sorting::Paced);
         m_channel->links().setVerdict(*MonitorInfo, CheckResult, Now());
     }
     m_channel->RefreshStatusBar();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -58,9 +59,10 @@ void LinkList::freeNode(Index x)
 
 // ---- update brackets ---------------------------------------------------------------------
 
-void LinkList::BeginUpdate()
+void LinkList::BeginUpdate(Sorting sorting)
 {
-    ++m_updateDepth;
+    if (m_updateDepth++ == 0)
+        m_pacedBracket = sorting == Sorting::Paced;
 }
 
 void LinkList::EndUpdate()
@@ -69,12 +71,26 @@ void LinkList::EndUpdate()
         return;
     if (--m_updateDepth != 0)
         return;
+    if (m_pacedBracket && m_sortPacer && !m_resetPending) {
+        if (!std::exchange(m_sortOwed, true))
+            m_sortPacer();
+        return;
+    }
+    m_sortOwed = false;
     m_sorter.sort(announcing() ? m_observer : nullptr);
     if (m_resetPending) {
         m_resetPending = false;
         if (m_observer)
             m_observer->endReset();
     }
+}
+
+void LinkList::settle()
+{
+    if (!m_sortOwed || m_updateDepth != 0)
+        return;
+    m_sortOwed = false;
+    m_sorter.sort(announcing() ? m_observer : nullptr);
 }
 
 void LinkList::requireReset()
