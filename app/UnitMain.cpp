@@ -18,8 +18,8 @@
 #include "dialogs/UnitEditItem.h"
 #include "dialogs/UnitOptions.h"
 #include "import/UnitImport.h"
-#include "model/AppDir.h"
 #include "model/DataFiles.h"
+#include "model/DataFolder.h"
 #include "model/LinkList.h"
 #include "model/LinksSaver.h"
 #include "model/SettingsFile.h"
@@ -148,7 +148,9 @@ const WebsiteTree& TfrmMain::websites() const
 
 void TfrmMain::FormCreate()
 {
-    m_appDir = AppDir();
+    m_appDir = DataFolder();
+    // A first start makes the folder; should that fail, the first save names the cause.
+    MakeDataFolder(m_appDir);
     // A restore runs this again while checks run; each reads the settings through a copy of its own.
     // The dispatcher reads through this one, so for the same path it stays, and it is only ever
     // reassigned.
