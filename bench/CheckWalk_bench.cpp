@@ -1,14 +1,17 @@
-// A check walk in the main window: 10,000 links at 100 checks at once against a local server, with
-// the list sorted by its result column, so that every verdict moves a row. The figure is the longest
-// event-loop iteration during the walk (how long the window may have stood still), with the walk's
-// checks per second beside quorvane-check's on the same links.
+// A check walk in the main window: 10,000 links (or as many as the first argument says) at 100 checks
+// at once against a local server, with the list sorted by its result column, so that every verdict
+// moves a row. The figures are the walk's checks per second beside quorvane-check's on the same
+// links, and the longest event-loop iteration during the walk (how long the window may have stood
+// still).
 #include "app/QuorvaneApplication.h"
 #include "app/UnitMain.h"
 #include "check/CheckDispatcher.h"
 #include "model/AppDir.h"
+#include "model/CachedFile.h"
 #include "model/DataFiles.h"
 #include "model/LinkList.h"
 #include "model/Records.h"
+#include "model/SettingsFile.h"
 #include "model/WebsiteTree.h"
 #include "support/EpollPageServer.h"
 
@@ -21,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -105,6 +109,9 @@ int main(int argc, char** argv)
     WriteFile(appDir + QStringLiteral("config.ini"),
               "[Common]\r\nThreadCount=" + QByteArray::number(ThreadCount) +
                   "\r\n[Connect]\r\nPerHostLimit=0\r\n");  // every page is on the one loopback host
+    // As with a user who starts a walk: the settings last changed longer ago than a file system's clock
+    // tick, so that both programs may reuse what they read of config.ini.
+    std::this_thread::sleep_for(CachedFile::DefaultTrustAfter + std::chrono::milliseconds(100));
 
     // The peer first, on the files as they are: the headless command never writes them.
     QElapsedTimer peerClock;
@@ -146,8 +153,12 @@ int main(int argc, char** argv)
     std::printf("window walk   : %8.0f checks/s  (%d checked, %d found)  longest event-loop iteration %.1f ms\n", ours,
                 checked, found, watch.longestMs());
     std::printf("quorvane-check: %8.0f checks/s\n", theirs);
+    std::printf("config.ini    : read %llu times for the window's %d checks\n",
+                static_cast<unsigned long long>(window.settings().fileReads()), LinkCount);
     std::printf("ratio         : %.2fx checks/s\n", ours / theirs);
-    std::printf("target (longest iteration <= 100 ms) %s\n", watch.longestMs() <= 100 ? "met" : "NOT met");
+    const bool met = ours / theirs >= 0.8 && watch.longestMs() <= 50 && checked == LinkCount;
+    std::printf("target (>= 0.8x quorvane-check's checks/s, longest iteration <= 50 ms, every link checked) %s\n",
+                met ? "met" : "NOT met");
     // The window's close would save the verdicts into the temporary AppDir; nothing needs them.
     window.dispatcher().shutdown();
     return 0;
