@@ -35,4 +35,32 @@ TEST(FramePacer, StepsAskedForRunOnceAFrameInTheirOrder)
     EXPECT_EQ(ran, QByteArray("spcsp"));
 }
 
+TEST(FramePacer, FramesComeFurtherApartWhileTheyAreDearAndBackToEveryFrameOnceTheyAreCheap)
+{
+    using std::chrono::milliseconds;
+    FramePacer pacer;
+    const int step = pacer.addStep([] {});
+    EXPECT_EQ(pacer.gapMs(), FramePacer::FrameMs);
+
+    // The repaint after a frame costs what a long list on a busy machine may.
+    pacer.request(step);
+    pacer.flush();
+    pacer.addCost(milliseconds(5));
+    EXPECT_EQ(pacer.gapMs(), 5 * FramePacer::GapPerCost);
+    pacer.addCost(milliseconds(20));
+    EXPECT_EQ(pacer.gapMs(), FramePacer::LongestGapMs);
+    // A repaint cannot give time back.
+    pacer.addCost(milliseconds(-50));
+    EXPECT_EQ(pacer.gapMs(), FramePacer::LongestGapMs);
+
+    // The next frame's repaint has not come yet when the changes ask for the one after it: the dear
+    // frame still counts. Two cheap frames on, frames come at the full rate again.
+    pacer.request(step);
+    pacer.flush();
+    EXPECT_EQ(pacer.gapMs(), FramePacer::LongestGapMs);
+    pacer.request(step);
+    pacer.flush();
+    EXPECT_EQ(pacer.gapMs(), FramePacer::FrameMs);
+}
+
 }  // namespace
