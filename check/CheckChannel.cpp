@@ -66,15 +66,16 @@ bool CheckChannel::post(std::function<void()> routine)
 
 bool CheckChannel::runPending(QEvent* event)
 {
-    if (event->type() != CallOverEvent)
-        return false;
     // The routines that are here now, and no more: those that come while they run wait for the next
-    // turn of the event loop, so that a stream of them never holds the window still. Taking the lock
-    // first also orders the checks' posts before these runs for every reader, the race detector
-    // included, which cannot see into Qt's queue.
+    // turn of the event loop, so that a stream of them never holds the window still. The lock comes
+    // first, before the event is even looked at: a check made the event under it, and taking it
+    // orders that check's work before what runs here for every reader, the race detector included,
+    // which cannot see into Qt's queue.
     std::vector<std::function<void()>> batch;
     {
         const std::lock_guard lock(m_mutex);
+        if (event->type() != CallOverEvent)
+            return false;
         m_wakePosted = false;
         batch.swap(m_queue);
     }
