@@ -10,6 +10,7 @@
 #include <functional>
 
 class LinkList;
+class WebsiteTree;
 
 // Presents the visible rows of the links list to VSTItem, in display order. The list holds the
 // rows, their order, visibility and selection; this only translates its notifications.
@@ -21,6 +22,11 @@ public:
     ~LinkListModel() override;
 
     LinkList& list() const { return m_list; }
+    // The websites whose Names the Website column shows; null shows none. The tree must outlive the
+    // model or be set to null first.
+    void setWebsites(const WebsiteTree* websites);
+    // A website was added, renamed or removed: the Website column is drawn again.
+    void websitesChanged();
     // The record of a visible row; null outside the range.
     LinkRecord recordAt(int visibleRow) const;
     // True between the list's announcement of a change to its rows and the change's end.
@@ -58,6 +64,7 @@ private:
     void sortChanged() override;
 
     LinkList& m_list;
+    const WebsiteTree* m_websites = nullptr;
     DateTimeCodec m_dates;
     std::function<void()> m_changePacer;
     int m_changedFirst = -1;  // the visible rows changed and not yet announced, when paced

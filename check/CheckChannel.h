@@ -39,6 +39,10 @@ public:
     // Runs a check on a thread of the pool (see CheckPool::Task). Throws std::system_error when no
     // thread can take it.
     void startCheck(CheckPool::Task check);
+    // Whether checks analyse the pages they fetch for links (the details); workers read it when
+    // they are created.
+    bool analysePages() const { return m_analysePages; }
+    void setAnalysePages(bool analyse) { m_analysePages = analyse; }
 
     // Any thread: runs `routine` on the UI thread the next time that thread processes its events,
     // after every routine handed over before it. False, with `routine` dropped, once shut-down has
@@ -74,6 +78,7 @@ private:
     std::function<void()> m_refreshStatusBar;
     int m_runningChecks = 0;
     CheckPool m_pool;
+    bool m_analysePages = true;
 
     mutable std::mutex m_mutex;
     bool m_shutDown = false;
