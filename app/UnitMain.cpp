@@ -108,31 +108,6 @@ void TfrmMain::buildLayout()
             [this](const QString& text) { RunGuarded(this, [this, text] { EditSearchChange(text); }); });
 }
 
-void TfrmMain::buildStatusBar()
-{
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    static constexpr int Widths[StatusPanelCount] = {100, 100, 100, 140, 120, 50};
-    for (int width : Widths) {
-        auto* panel = new QLabel(bar);
-        // The designed width, or more when the desktop's font needs it for the count.
-        panel->setMinimumWidth(width);
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setTextFormat(Qt::PlainText);
-        bar->addWidget(panel);
-        m_statusPanels.push_back(panel);
-    }
-    // Shown only while the links cannot be written, so that a failing disk is never a surprise at the close.
-    m_saveNote = new QLabel(bar);
-    m_saveNote->setObjectName(QStringLiteral("SaveNote"));
-    m_saveNote->setTextFormat(Qt::PlainText);
-    m_saveNote->setStyleSheet(QStringLiteral("QLabel { color: #b3261e; font-weight: bold; }"));
-    m_saveNote->hide();
-    bar->addPermanentWidget(m_saveNote);
-    // The checks' counts catch up with the list's frames.
-    m_statusBarStep = m_linksPane->pacer().addStep([this] { RefreshStatusBar(); });
-}
-
 void TfrmMain::createSaver()
 {
     m_saver = new LinksSaver(*m_links, m_appDir, m_formats, this);
@@ -200,7 +175,7 @@ void TfrmMain::FormClose()
 {
     m_dispatcher->ToolButton1Click();
     // The file gets the order the list shows.
-    settleView();
+    m_linksPane->pacer().flush();
     // Also when nothing changed: the file is then exactly what the list holds.
     SaveLinks();
     SaveWindowState();
@@ -304,18 +279,6 @@ void TfrmMain::EditSearchChange(const QString& text)
 {
     m_links->setSearch(text.toUtf8(), websites());
     RefreshStatusBar();
-}
-
-void TfrmMain::RefreshStatusBar()
-{
-    const std::array<QString, 4> texts = m_links->StatusBarTexts();
-    for (std::size_t panel = 0; panel < texts.size(); ++panel)
-        m_statusPanels[panel]->setText(texts[panel]);
-}
-
-void TfrmMain::settleView()
-{
-    m_linksPane->pacer().flush();
 }
 
 bool TfrmMain::RequireSelection()

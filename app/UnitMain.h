@@ -70,9 +70,6 @@ public:
     void EditSearchChange(const QString& text);
 
     void RefreshStatusBar();
-    // While checks report, the list's order, its repainting and the status bar counts catch up once
-    // a frame; this makes them catch up now.
-    void settleView();
     // Tells the user to select a link when no row is selected (a hidden selected row counts);
     // true when some row is selected.
     bool RequireSelection();
