@@ -5,6 +5,9 @@
 #include "model/LinkColumns.h"
 #include "model/LinkList.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 const char* const ColumnTitles[LinkColumnCount] = {
@@ -124,6 +127,7 @@ QVariant LinkListModel::headerData(int section, Qt::Orientation orientation, int
 
 void LinkListModel::beginReset()
 {
+    flushChanges();
     m_changing = true;
     beginResetModel();
 }
@@ -137,6 +141,7 @@ void LinkListModel::endReset()
 
 void LinkListModel::beginLayoutChange()
 {
+    flushChanges();
     m_changing = true;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     m_persistentBefore = persistentIndexList();
@@ -164,6 +169,7 @@ void LinkListModel::endLayoutChange()
 
 void LinkListModel::beginMoveRow(int from, int to)
 {
+    flushChanges();
     m_changing = true;
     // Qt names the destination as the row before which the moved row lands, counted before the move.
     const int destination = to > from ? to + 1 : to;
@@ -181,6 +187,7 @@ void LinkListModel::endMoveRow()
 
 void LinkListModel::beginInsertRow(int at)
 {
+    flushChanges();
     m_changing = true;
     beginInsertRows({}, at, at);
 }
@@ -194,6 +201,7 @@ void LinkListModel::endInsertRow()
 
 void LinkListModel::beginRemoveRow(int at)
 {
+    flushChanges();
     m_changing = true;
     beginRemoveRows({}, at, at);
 }
@@ -207,7 +215,25 @@ void LinkListModel::endRemoveRow()
 
 void LinkListModel::rowChanged(int visibleRow)
 {
-    Q_EMIT dataChanged(index(visibleRow, 0), index(visibleRow, LinkColumnCount - 1));
+    if (!m_changePacer) {
+        Q_EMIT dataChanged(index(visibleRow, 0), index(visibleRow, LinkColumnCount - 1));
+        return;
+    }
+    const bool first = m_changedFirst < 0;
+    m_changedFirst = first ? visibleRow : std::min(m_changedFirst, visibleRow);
+    m_changedLast = first ? visibleRow : std::max(m_changedLast, visibleRow);
+    if (first)
+        m_changePacer();
+}
+
+void LinkListModel::flushChanges()
+{
+    if (m_changedFirst < 0)
+        return;
+    const int first = std::exchange(m_changedFirst, -1);
+    const int last = std::min(std::exchange(m_changedLast, -1), rowCount() - 1);
+    if (first <= last)
+        Q_EMIT dataChanged(index(first, 0), index(last, LinkColumnCount - 1));
 }
 
 void LinkListModel::selectionChanged()

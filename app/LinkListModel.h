@@ -7,6 +7,8 @@
 #include <QAbstractTableModel>
 #include <QList>
 
+#include <functional>
+
 class LinkList;
 class WebsiteTree;
 
@@ -29,6 +31,12 @@ public:
     LinkRecord recordAt(int visibleRow) const;
     // True between the list's announcement of a change to its rows and the change's end.
     bool changing() const { return m_changing; }
+
+    // With a pacer, changed cells are announced once a frame: a row that changes asks `request` for
+    // one, and flushChanges() then announces every row changed meanwhile at once. A change to the
+    // rows themselves (a move, a sort, rows added or removed) announces what is owed first.
+    void setChangePacer(std::function<void()> request) { m_changePacer = std::move(request); }
+    void flushChanges();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -58,6 +66,9 @@ private:
     LinkList& m_list;
     const WebsiteTree* m_websites = nullptr;
     DateTimeCodec m_dates;
+    std::function<void()> m_changePacer;
+    int m_changedFirst = -1;  // the visible rows changed and not yet announced, when paced
+    int m_changedLast = -1;
     bool m_moving = false;
     bool m_changing = false;
     // The records under the view's persistent indexes while the list re-sorts.

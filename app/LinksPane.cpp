@@ -2,6 +2,7 @@
 
 #include "app/Artwork.h"
 #include "app/DetailsPane.h"
+#include "app/FramePacer.h"
 #include "app/LinkListModel.h"
 #include "app/LinkSelectionModel.h"
 #include "app/LinksView.h"
@@ -22,6 +23,7 @@ const char* const LinksPane::AllWebsitesCaption = LinkList::AllItemsCaption;
 
 LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, const WebsiteTree* websites, QWidget* parent)
     : SidePanel(QString::fromLatin1(AllWebsitesCaption), parent),
+      m_pacer(new FramePacer(this)),
       m_model(new LinkListModel(links, formats, this)),
       m_selection(new LinkSelectionModel(m_model)),
       m_view(new LinksView(this)),
@@ -88,6 +90,19 @@ LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, const Websit
     connect(m_model, &LinkListModel::sortIndicatorChanged, this, [this] { showSortIndicator(); });
     // The header flips its glyph on a click by itself; the list alone decides the sort.
     connect(header, &QHeaderView::sortIndicatorChanged, this, [this] { showSortIndicator(); });
+
+    const int sort = m_pacer->addStep([&links] { links.settle(); });
+    const int cells = m_pacer->addStep([this] { m_model->flushChanges(); });
+    links.setSortPacer([this, sort] { m_pacer->request(sort); });
+    m_model->setChangePacer([this, cells] { m_pacer->request(cells); });
+    // Repainting the rows a frame changed is the dearest part of it.
+    m_view->setPaintCost([this](std::chrono::nanoseconds cpuTime) { m_pacer->addCost(cpuTime); });
+}
+
+LinksPane::~LinksPane()
+{
+    m_model->list().setSortPacer(nullptr);
+    m_model->setChangePacer(nullptr);
 }
 
 void LinksPane::buildSearchBar()

@@ -7,6 +7,7 @@
 #include <optional>
 
 class DetailsPane;
+class FramePacer;
 class LinkList;
 class LinkListModel;
 class LinkSelectionModel;
@@ -36,12 +37,16 @@ public:
     // `websites` names the links' websites in the Website column; it must outlive the pane or be
     // set to null first (setWebsites).
     LinksPane(LinkList& links, const LocaleFormats& formats, const WebsiteTree* websites, QWidget* parent = nullptr);
+    ~LinksPane() override;
 
     LinksView* VSTItem() const { return m_view; }
     SearchField* EditSearch() const { return m_search; }
     // Ctrl+F: the keyboard goes to the search field, its text selected for typing over.
     void focusSearch();
     LinkListModel& model() const { return *m_model; }
+    // The frames in which the list catches up with the checks' reports: it moves the rows whose
+    // status changed, then the view repaints the changed rows. Others may add steps of their own.
+    FramePacer& pacer() const { return *m_pacer; }
     void setCaption(const QString& text);
     QString caption() const;
     void setWebsites(const WebsiteTree* websites);
@@ -90,6 +95,7 @@ private:
     void showColumns();
     void placeDetails();
 
+    FramePacer* m_pacer;
     LinkListModel* m_model;
     LinkSelectionModel* m_selection;
     LinksView* m_view;

@@ -1,5 +1,7 @@
 #include "app/LinksView.h"
 
+#include "app/FramePacer.h"
+
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -33,6 +35,17 @@ LinksView::LinksView(QWidget* parent) : QTreeView(parent)
     setFrameShape(QFrame::NoFrame);
     setIconSize(QSize(16, 16));
     setTextElideMode(Qt::ElideRight);
+}
+
+void LinksView::paintEvent(QPaintEvent* event)
+{
+    if (!m_paintCost) {
+        QTreeView::paintEvent(event);
+        return;
+    }
+    const std::chrono::nanoseconds start = FramePacer::threadCpuTime();
+    QTreeView::paintEvent(event);
+    m_paintCost(FramePacer::threadCpuTime() - start);
 }
 
 void LinksView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

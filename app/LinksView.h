@@ -2,6 +2,9 @@
 
 #include <QTreeView>
 
+#include <chrono>
+#include <functional>
+
 // The look of VSTItem: a flat list with horizontal grid lines and whole-row selection, without the
 // focus rectangle.
 class LinksView : public QTreeView {
@@ -10,6 +13,13 @@ class LinksView : public QTreeView {
 public:
     explicit LinksView(QWidget* parent = nullptr);
 
+    // Told the CPU time of each repaint of the rows.
+    void setPaintCost(std::function<void(std::chrono::nanoseconds)> report) { m_paintCost = std::move(report); }
+
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    std::function<void(std::chrono::nanoseconds)> m_paintCost;
 };

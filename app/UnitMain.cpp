@@ -1,6 +1,7 @@
 #include "app/UnitMain.h"
 
 #include "app/BackupCommands.h"
+#include "app/FramePacer.h"
 #include "app/HelpCommands.h"
 #include "app/LinksPane.h"
 #include "app/MainCommands.h"
@@ -107,29 +108,6 @@ void TfrmMain::buildLayout()
             [this](const QString& text) { RunGuarded(this, [this, text] { EditSearchChange(text); }); });
 }
 
-void TfrmMain::buildStatusBar()
-{
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    static constexpr int Widths[StatusPanelCount] = {100, 100, 100, 140, 120, 50};
-    for (int width : Widths) {
-        auto* panel = new QLabel(bar);
-        // The designed width, or more when the desktop's font needs it for the count.
-        panel->setMinimumWidth(width);
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setTextFormat(Qt::PlainText);
-        bar->addWidget(panel);
-        m_statusPanels.push_back(panel);
-    }
-    // Shown only while the links cannot be written, so that a failing disk is never a surprise at the close.
-    m_saveNote = new QLabel(bar);
-    m_saveNote->setObjectName(QStringLiteral("SaveNote"));
-    m_saveNote->setTextFormat(Qt::PlainText);
-    m_saveNote->setStyleSheet(QStringLiteral("QLabel { color: #b3261e; font-weight: bold; }"));
-    m_saveNote->hide();
-    bar->addPermanentWidget(m_saveNote);
-}
-
 void TfrmMain::createSaver()
 {
     m_saver = new LinksSaver(*m_links, m_appDir, m_formats, this);
@@ -152,9 +130,9 @@ void TfrmMain::FormCreate()
     m_appDir = DataFolder();
     // A first start makes the folder; should that fail, the first save names the cause.
     MakeDataFolder(m_appDir);
-    // A restore runs this again while check workers may be reading settings through the object. It
-    // holds nothing but the path, so for the same path it stays.
-    // The dispatcher reads through it as well, so the object is only ever reassigned.
+    // A restore runs this again while checks run; each reads the settings through a copy of its own.
+    // The dispatcher reads through this one, so for the same path it stays, and it is only ever
+    // reassigned.
     const QString settingsPath = m_appDir + QStringLiteral("config.ini");
     if (!m_settings)
         m_settings = std::make_unique<SettingsFile>(settingsPath);
@@ -165,7 +143,7 @@ void TfrmMain::FormCreate()
         // walk goes on in it afterwards.
         m_dispatcher = std::make_unique<CheckDispatcher>(*m_links, websites(), *m_settings);
         m_dispatcher->setRefreshStatusBar([this] {
-            RefreshStatusBar();
+            m_linksPane->pacer().request(m_statusBarStep);
             if (m_saver)
                 m_saver->noteChange(LinksSaver::Change::CheckResult);
         });
@@ -196,6 +174,8 @@ void TfrmMain::EmptyLists()
 void TfrmMain::FormClose()
 {
     m_dispatcher->ToolButton1Click();
+    // The file gets the order the list shows.
+    m_linksPane->pacer().flush();
     // Also when nothing changed: the file is then exactly what the list holds.
     SaveLinks();
     SaveWindowState();
@@ -299,13 +279,6 @@ void TfrmMain::EditSearchChange(const QString& text)
 {
     m_links->setSearch(text.toUtf8(), websites());
     RefreshStatusBar();
-}
-
-void TfrmMain::RefreshStatusBar()
-{
-    const std::array<QString, 4> texts = m_links->StatusBarTexts();
-    for (std::size_t panel = 0; panel < texts.size(); ++panel)
-        m_statusPanels[panel]->setText(texts[panel]);
 }
 
 bool TfrmMain::RequireSelection()

@@ -125,6 +125,7 @@ private:
     std::unique_ptr<CheckDispatcher> m_dispatcher;
     // Writes Items.txt soon after each change; the close writes it once more, synchronously.
     LinksSaver* m_saver = nullptr;
+    int m_statusBarStep = -1;  // of the links pane's frames
     QLabel* m_saveNote = nullptr;
     int m_walks = 0;  // check walks running, nested ones included
     bool m_shown = false;

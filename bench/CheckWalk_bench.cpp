@@ -1,14 +1,17 @@
-// A check walk in the main window: 10,000 links at 100 checks at once against a local server, with
-// the list sorted by its result column, so that every verdict moves a row. The figure is the longest
-// event-loop iteration during the walk (how long the window may have stood still), with the walk's
-// checks per second beside quorvane-check's on the same links.
+// A check walk in the main window: 10,000 links (or as many as the first argument says) at 100 checks
+// at once against a local server, with the list sorted by its result column, so that every verdict
+// moves a row. The figures are the walk's checks per second beside quorvane-check's on the same
+// links, and the longest event-loop iteration during the walk (how long the window may have stood
+// still).
 #include "app/QuorvaneApplication.h"
 #include "app/UnitMain.h"
 #include "check/CheckDispatcher.h"
 #include "model/AppDir.h"
+#include "model/CachedFile.h"
 #include "model/DataFiles.h"
 #include "model/LinkList.h"
 #include "model/Records.h"
+#include "model/SettingsFile.h"
 #include "model/WebsiteTree.h"
 #include "support/EpollPageServer.h"
 
@@ -21,6 +24,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <sys/resource.h>
+#include <thread>
 
 namespace {
 
@@ -79,6 +85,21 @@ private:
     qint64 m_longest = 0;
 };
 
+double CpuSeconds(int who)
+{
+    rusage usage{};
+    ::getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ThreadCpuSeconds()
+{
+    timespec time{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -105,8 +126,13 @@ int main(int argc, char** argv)
     WriteFile(appDir + QStringLiteral("config.ini"),
               "[Common]\r\nThreadCount=" + QByteArray::number(ThreadCount) +
                   "\r\n[Connect]\r\nPerHostLimit=0\r\n");  // every page is on the one loopback host
+    // As with a user who starts a walk: the settings last changed longer ago than a file system's clock
+    // tick, so that both programs may reuse what they read of config.ini.
+    std::this_thread::sleep_for(CachedFile::DefaultTrustAfter + std::chrono::milliseconds(100));
 
     // The peer first, on the files as they are: the headless command never writes them.
+    // The page server is a child that runs on to the end, so the children's CPU time is the peer's.
+    const double peerCpuBefore = CpuSeconds(RUSAGE_CHILDREN);
     QElapsedTimer peerClock;
     peerClock.start();
     QProcess peer;
@@ -117,6 +143,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const double peerSeconds = static_cast<double>(peerClock.nsecsElapsed()) / 1e9;
+    const double peerCpu = CpuSeconds(RUSAGE_CHILDREN) - peerCpuBefore;
 
     ScopedAppDir scope(appDir);
     TfrmMain window;
@@ -126,11 +153,15 @@ int main(int argc, char** argv)
 
     LoopWatch watch;
     watch.start();
+    const double cpuBefore = CpuSeconds(RUSAGE_SELF);
+    const double uiCpuBefore = ThreadCpuSeconds();
     QElapsedTimer walkClock;
     walkClock.start();
     window.StartAll();
     window.dispatcher().WaitUntilIdle();
     const double walkSeconds = static_cast<double>(walkClock.nsecsElapsed()) / 1e9;
+    const double walkCpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
+    const double uiCpu = ThreadCpuSeconds() - uiCpuBefore;
     watch.stop();
 
     int found = 0;
@@ -146,8 +177,16 @@ int main(int argc, char** argv)
     std::printf("window walk   : %8.0f checks/s  (%d checked, %d found)  longest event-loop iteration %.1f ms\n", ours,
                 checked, found, watch.longestMs());
     std::printf("quorvane-check: %8.0f checks/s\n", theirs);
+    // Wall-clock figures suffer most when other work shares the cores; the CPU time a check costs does
+    // not.
+    std::printf("CPU per check : window %.1f us (UI thread %.1f us), quorvane-check %.1f us, ratio %.2fx\n",
+                walkCpu / LinkCount * 1e6, uiCpu / LinkCount * 1e6, peerCpu / LinkCount * 1e6, walkCpu / peerCpu);
+    std::printf("config.ini    : read %llu times for the window's %d checks\n",
+                static_cast<unsigned long long>(window.settings().fileReads()), LinkCount);
     std::printf("ratio         : %.2fx checks/s\n", ours / theirs);
-    std::printf("target (longest iteration <= 100 ms) %s\n", watch.longestMs() <= 100 ? "met" : "NOT met");
+    const bool met = ours / theirs >= 0.8 && watch.longestMs() <= 50 && checked == LinkCount;
+    std::printf("target (>= 0.8x quorvane-check's checks/s, longest iteration <= 50 ms, every link checked) %s\n",
+                met ? "met" : "NOT met");
     // The window's close would save the verdicts into the temporary AppDir; nothing needs them.
     window.dispatcher().shutdown();
     return 0;

@@ -6,7 +6,6 @@
 #include <QEvent>
 #include <QObject>
 
-#include <chrono>
 #include <utility>
 
 namespace {
@@ -15,16 +14,9 @@ const QEvent::Type CallOverEvent = static_cast<QEvent::Type>(QEvent::registerEve
 
 }  // namespace
 
-struct CheckChannel::Request {
-    const std::function<void()>* task;
-    bool finished = false;
-    bool ran = false;
-    std::condition_variable done;
-};
-
-// The UI thread's end of the call-overs. The event carries nothing: the requests wait in the
-// channel's own queue, under its own lock, so that one event can serve every request that came
-// meanwhile.
+// The UI thread's end of the call-overs. The event carries nothing: the routines wait in the
+// channel's own queue, under its own lock, so that one event serves every routine that came
+// meanwhile, and a check hands one over with no more than a lock and a push.
 class CheckChannel::Receiver : public QObject {
 public:
     explicit Receiver(CheckChannel& channel) : m_channel(channel) {}
@@ -52,44 +44,51 @@ void CheckChannel::RefreshStatusBar()
         m_refreshStatusBar();
 }
 
-bool CheckChannel::callOver(const std::function<void()>& task)
+void CheckChannel::startCheck(CheckPool::Task check)
 {
-    Request request{&task};
-    std::unique_lock lock(m_mutex);
+    m_pool.start(std::move(check));
+}
+
+bool CheckChannel::post(std::function<void()> routine)
+{
+    const std::lock_guard lock(m_mutex);
+    // A refused routine is freed by the caller, outside the lock: what it holds may hold this.
     if (m_shutDown)
         return false;
-    m_queue.push_back(&request);
+    m_queue.push_back(std::move(routine));
     if (!m_wakePosted) {
         m_wakePosted = true;
         // Posted under the lock: shutDown() deletes the receiver only after taking it.
         QCoreApplication::postEvent(m_receiver, new QEvent(CallOverEvent));
     }
-    request.done.wait(lock, [&] { return request.finished; });
-    return request.ran;
+    return true;
 }
 
 bool CheckChannel::runPending(QEvent* event)
 {
-    // A call-over's event is made on the worker's thread and reaches here through Qt's queue; the
-    // worker held this lock while it posted, so taking it first orders the two for every reader,
-    // the race detector included, which cannot see into Qt.
-    std::unique_lock lock(m_mutex);
-    if (event->type() != CallOverEvent)
-        return false;
-    m_wakePosted = false;
-    while (!m_shutDown && !m_queue.empty()) {
-        Request* request = m_queue.front();
-        m_queue.pop_front();
-        lock.unlock();
-        // Nothing may unwind through the event dispatch, and the worker must be let go whatever happens.
+    // The routines that are here now, and no more: those that come while they run wait for the next
+    // turn of the event loop, so that a stream of them never holds the window still. The lock comes
+    // first, before the event is even looked at: a check made the event under it, and taking it
+    // orders that check's work before what runs here for every reader, the race detector included,
+    // which cannot see into Qt's queue.
+    std::vector<std::function<void()>> batch;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (event->type() != CallOverEvent)
+            return false;
+        m_wakePosted = false;
+        batch.swap(m_queue);
+    }
+    for (std::function<void()>& routine : batch) {
+        // A routine may shut the channel down (a restore, a close); those after it are dropped.
+        if (isShutDown())
+            break;
+        // Nothing may unwind through the event dispatch.
         try {
-            (*request->task)();
+            routine();
         } catch (...) {
         }
-        lock.lock();
-        request->ran = true;
-        request->finished = true;
-        request->done.notify_one();
+        routine = nullptr;
     }
     return true;
 }
@@ -111,40 +110,32 @@ void CheckChannel::detachClient(HttpClient* client)
     m_clients.erase(client);
 }
 
-void CheckChannel::threadStarting()
+bool CheckChannel::pause(std::chrono::milliseconds time)
 {
-    const std::lock_guard lock(m_mutex);
-    ++m_liveThreads;
-}
-
-void CheckChannel::threadEnded()
-{
-    const std::lock_guard lock(m_mutex);
-    if (--m_liveThreads == 0)
-        m_threadsEnded.notify_all();
+    std::unique_lock lock(m_mutex);
+    return !m_shutDownBegun.wait_for(lock, time, [this] { return m_shutDown; });
 }
 
 bool CheckChannel::shutDown(int graceMs)
 {
-    std::unique_lock lock(m_mutex);
-    if (m_shutDown)
-        return false;
-    m_shutDown = true;
-    for (Request* request : m_queue) {
-        request->finished = true;
-        request->done.notify_one();
+    std::vector<std::function<void()>> dropped;
+    QObject* receiver = nullptr;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_shutDown)
+            return false;
+        m_shutDown = true;
+        dropped.swap(m_queue);
+        for (HttpClient* client : m_clients)
+            client->abort();
+        receiver = std::exchange(m_receiver, nullptr);
     }
-    m_queue.clear();
-    for (HttpClient* client : m_clients)
-        client->abort();
-    QObject* receiver = std::exchange(m_receiver, nullptr);
-    // Aborted fetches end at once. A thread that still outlasts this (one the system keeps, say)
-    // touches afterwards only what is its own or this channel's.
-    const bool ended =
-        m_threadsEnded.wait_for(lock, std::chrono::milliseconds(graceMs), [this] { return m_liveThreads == 0; });
-    lock.unlock();
+    m_shutDownBegun.notify_all();
+    dropped.clear();
     delete receiver;
-    return ended;
+    // Aborted fetches and pauses end at once. A thread that still outlasts this (one the system
+    // keeps, say) touches afterwards only what is its own, the pool's or this channel's.
+    return m_pool.stop(std::chrono::milliseconds(graceMs));
 }
 
 bool CheckChannel::isShutDown() const

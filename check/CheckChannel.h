@@ -1,23 +1,27 @@
 #pragma once
 
+#include "check/CheckPool.h"
+
+#include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <unordered_set>
+#include <vector>
 
 class HttpClient;
 class LinkList;
 class QEvent;
 class QObject;
 
-// What the UI thread and the check workers share, held by shared_ptr: a worker that outlives the
-// shut-down keeps it alive, so nothing it touches is ever freed under it.
+// What the UI thread and the checks share, held by shared_ptr: a check that outlives the shut-down
+// keeps it alive, so nothing it touches is ever freed under it.
 //
 // The UI side (the links list, RunningChecks, the status bar refresh) is used on the UI thread
-// only. Workers reach it only through callOver(), which hands a routine to the UI thread's event
-// loop and waits. Once shutDown() has run, call-overs return at once without running anything, so
-// a worker never waits on a UI thread that has stopped listening.
+// only. Checks reach it only through call-overs: post() hands a routine to the UI thread's event
+// loop, which runs the routines in the order they came, each at most once. A check does not wait
+// for them; it hands over what it has and goes on. Once shutDown() has run, nothing handed over runs
+// any more, so no routine ever meets a UI thread that has stopped listening.
 class CheckChannel {
 public:
     // Created on the UI thread; its event loop runs the call-overs.
@@ -32,34 +36,40 @@ public:
     int RunningChecks() const { return m_runningChecks; }
     void countIn() { ++m_runningChecks; }
     void countOut() { --m_runningChecks; }
+    // Runs a check on a thread of the pool (see CheckPool::Task). Throws std::system_error when no
+    // thread can take it.
+    void startCheck(CheckPool::Task check);
     // Whether checks analyse the pages they fetch for links (the details); workers read it when
     // they are created.
     bool analysePages() const { return m_analysePages; }
     void setAnalysePages(bool analyse) { m_analysePages = analyse; }
 
-    // Worker threads only: runs `task` on the UI thread the next time that thread processes its
-    // events, and waits until it has run. False, with `task` not run, once shut-down has begun.
-    bool callOver(const std::function<void()>& task);
+    // Any thread: runs `routine` on the UI thread the next time that thread processes its events,
+    // after every routine handed over before it. False, with `routine` dropped, once shut-down has
+    // begun.
+    bool post(std::function<void()> routine);
 
-    // A worker's fetch, registered so that shut-down can cancel it. attachClient() aborts the client
+    // A check's fetch, registered so that shut-down can cancel it. attachClient() aborts the client
     // and returns false when shut-down has already begun.
     bool attachClient(HttpClient* client);
     void detachClient(HttpClient* client);
 
-    // Worker threads alive, from just before a thread is created until its last step.
-    void threadStarting();
-    void threadEnded();
+    // For a check that waits before it goes on: waits `time`, or less when shut-down begins. False
+    // when it did.
+    bool pause(std::chrono::milliseconds time);
 
-    // UI thread. Call-overs stop (pending ones return unrun), fetches in flight are aborted (in
-    // whatever wait they are: look-up, connect, read, the host's turn), and it waits at most
-    // `graceMs` for the worker threads to end. True when they all did. Later calls do nothing and
-    // return false.
+    // UI thread. Call-overs stop (those pending are dropped), fetches in flight are aborted (in
+    // whatever wait they are: look-up, connect, read, the host's turn), pauses end, and it waits at
+    // most `graceMs` for the check threads to end. True when they all did. Later calls do nothing
+    // and return false.
     bool shutDown(int graceMs);
     bool isShutDown() const;
 
+    // For tests: the threads the checks run on.
+    const CheckPool& pool() const { return m_pool; }
+
 private:
     class Receiver;
-    struct Request;
     friend class Receiver;
 
     bool runPending(QEvent* event);
@@ -67,14 +77,14 @@ private:
     LinkList& m_links;
     std::function<void()> m_refreshStatusBar;
     int m_runningChecks = 0;
+    CheckPool m_pool;
     bool m_analysePages = true;
 
     mutable std::mutex m_mutex;
     bool m_shutDown = false;
     bool m_wakePosted = false;
-    std::deque<Request*> m_queue;
+    std::condition_variable m_shutDownBegun;
+    std::vector<std::function<void()>> m_queue;
     QObject* m_receiver = nullptr;  // lives on the UI thread; deleted by shutDown()
     std::unordered_set<HttpClient*> m_clients;
-    int m_liveThreads = 0;
-    std::condition_variable m_threadsEnded;
 };

@@ -36,6 +36,11 @@ int CheckDispatcher::RunningChecks() const
     return m_channel->RunningChecks();
 }
 
+const CheckPool& CheckDispatcher::pool() const
+{
+    return m_channel->pool();
+}
+
 bool CheckDispatcher::isShutDown() const
 {
     return m_channel->isShutDown();
@@ -87,6 +92,10 @@ CheckDispatcher::Outcome CheckDispatcher::DispatchCheck(const LinkRecord& row)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (isShutDown())
         return Outcome::ShutDown;
+    // A Stop pressed while the walk waited is what the user wants from now on: no check starts
+    // after it, the one waited for included.
+    if (m_stopRequested)
+        return Outcome::Stopped;
     if (!row || !row->Attached || !m_links.contains(*row))
         return Outcome::RowGone;
     // A worker that has not yet marked its row lsChecking still counts as checking it.
@@ -121,7 +130,7 @@ void CheckDispatcher::walk(Walk kind)
         const LinkRecord successor = after(kind, *row);
         const int position = m_links.rowOf(*row);
         const Outcome outcome = DispatchCheck(row);
-        if (outcome == Outcome::ShutDown)
+        if (outcome == Outcome::ShutDown || outcome == Outcome::Stopped)
             return;
         if (outcome == Outcome::RowGone)
             row = resumeAfterRemoved(kind, successor, position);

@@ -8,6 +8,7 @@
 #include <memory>
 
 class CheckChannel;
+class CheckPool;
 class LinkList;
 class SettingsFile;
 class WebsiteTree;
@@ -25,6 +26,7 @@ public:
         Started,   // a worker now checks the row
         Skipped,   // the row was being checked already
         RowGone,   // the row was removed during the wait
+        Stopped,   // Stop was pressed during the wait
         ShutDown,  // shut-down began during the wait
     };
 
@@ -48,9 +50,11 @@ public:
     void StartAll();
     // "Check Selected": every selected row, hidden ones included. Throws as StartAll.
     void StartSelected();
-    // "Stop": every walk running now ends before its next row; running checks go on.
+    // "Stop": every walk running now ends before its next row, and a walk that waits for a free slot
+    // starts nothing more; running checks go on.
     void ToolButton1Click() { m_stopRequested = true; }
-    // Waits for a free slot, then starts a worker for the row unless it is being checked already.
+    // Waits for a free slot, then starts a worker for the row unless it is being checked already or
+    // Stop came during the wait.
     Outcome DispatchCheck(const LinkRecord& row);
     // Shows "Please Select a inbound link" when no row is selected, hidden rows counting; the
     // caller goes on either way. True when a row is selected.
@@ -70,6 +74,8 @@ public:
 
     int RunningChecks() const;
     bool StopRequested() const { return m_stopRequested; }
+    // For tests: the threads the checks run on.
+    const CheckPool& pool() const;
 
 private:
     enum class Walk { Visible, Selected };

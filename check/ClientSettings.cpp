@@ -11,7 +11,7 @@ constexpr int LongestHostDelayMs = 60000;
 constexpr qsizetype LongestUserAgent = 512;
 
 // Seconds from the settings file as milliseconds; a negative value counts as the key's default.
-int Milliseconds(const SettingsFile& settings, const IntKey& key)
+int Milliseconds(const SettingsSnapshot& settings, const IntKey& key)
 {
     int seconds = settings.read(key);
     if (seconds < 0)
@@ -19,7 +19,7 @@ int Milliseconds(const SettingsFile& settings, const IntKey& key)
     return static_cast<int>(std::min<long long>(static_cast<long long>(seconds) * 1000, 0x7fffffff));
 }
 
-QByteArray UserAgent(const SettingsFile& settings)
+QByteArray UserAgent(const SettingsSnapshot& settings)
 {
     const QByteArray agent = settings.read(Keys::UserAgent);
     // Anything that could end the header line early, or make a request no server takes, is ignored.
@@ -28,9 +28,7 @@ QByteArray UserAgent(const SettingsFile& settings)
     return agent;
 }
 
-}  // namespace
-
-void ApplyProxySettings(const SettingsFile& settings, HttpClientConfig& config)
+void ApplyProxySettings(const SettingsSnapshot& settings, HttpClientConfig& config)
 {
     if (!settings.read(Keys::UseProxy))
         return;
@@ -41,8 +39,17 @@ void ApplyProxySettings(const SettingsFile& settings, HttpClientConfig& config)
     config.proxyPassword = settings.read(Keys::ProxyPass);
 }
 
-HttpClientConfig ClientConfigFromSettings(const SettingsFile& settings)
+}  // namespace
+
+void ApplyProxySettings(const SettingsFile& settings, HttpClientConfig& config)
 {
+    ApplyProxySettings(settings.snapshot(), config);
+}
+
+HttpClientConfig ClientConfigFromSettings(const SettingsFile& file)
+{
+    // One read of the file for every key: a check sees one version of it, never half of a change.
+    const SettingsSnapshot settings = file.snapshot();
     HttpClientConfig config;
     config.followRedirects = true;
     config.connectTimeoutMs = Milliseconds(settings, Keys::ConnectTimeout);

@@ -9,30 +9,20 @@
 #include "model/LinkList.h"
 
 #include <system_error>
-#include <thread>
 
 const ThreadDoCheck* ThreadDoCheck::Start(std::shared_ptr<CheckChannel> channel, LinkRecord record,
                                           const SettingsFile& settings)
 {
-    auto* worker = new ThreadDoCheck(std::move(channel), std::move(record), settings);
-    CheckChannel& shared = *worker->m_channel;
-    worker->m_running = true;
-    shared.threadStarting();
+    CheckChannel& shared = *channel;
+    auto worker = std::make_shared<ThreadDoCheck>(std::move(channel), std::move(record), settings);
     try {
-        // The thread holds a channel handle of its own, which outlives the worker's last step.
-        std::thread([worker, keep = worker->m_channel] {
-            worker->Execute();
-            delete worker;
-            keep->threadEnded();
-        }).detach();
+        shared.startCheck([worker] { return worker->Execute(); });
     } catch (const std::system_error& error) {
-        shared.threadEnded();
         shared.countOut();
-        worker->m_running = false;
-        delete worker;
+        worker->MonitorInfo.reset();
         throw AppError(QStringLiteral("Thread creation error: %1").arg(QString::fromLocal8Bit(error.code().message())));
     }
-    return worker;
+    return worker.get();
 }
 
 ThreadDoCheck::ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord record, const SettingsFile& settings)
@@ -46,18 +36,21 @@ ThreadDoCheck::ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord r
     m_channel->countIn();
 }
 
-ThreadDoCheck::~ThreadDoCheck()
+std::function<void()> ThreadDoCheck::Execute()
 {
-    // Last of all, so that a dispatcher waiting for a slot goes on only once the verdict is in.
-    if (m_running)
-        m_channel->callOver([this] { Finish(); });
-}
-
-void ThreadDoCheck::Execute()
-{
-    m_channel->callOver([this] { ShowChecking(); });
+    // The call-overs keep the check alive until they have run; none of them is waited for. The UI
+    // thread runs them in the order they were handed over, so the row shows lsChecking before its
+    // verdict, and the verdict is in before RunningChecks lets the dispatcher start the next check.
+    m_channel->post([self = shared_from_this()] { self->ShowChecking(); });
     CheckResult = Fetch();
-    m_channel->callOver([this] { ShowResult(); });
+    // Handed over once this thread is free again, so that the check the dispatcher starts when the
+    // verdict arrives finds the thread waiting for it.
+    return [self = shared_from_this()] {
+        self->m_channel->post([self] {
+            self->ShowResult();
+            self->Finish();
+        });
+    };
 }
 
 LinkStatus ThreadDoCheck::Fetch()
@@ -99,7 +92,8 @@ void ThreadDoCheck::ShowChecking()
     if (!rowPresent())
         return;
     {
-        LinkList::Update update(m_channel->links());
+        // The row moves to its sorted place with the view's next frame, not for each check.
+        LinkList::Update update(m_channel->links(), LinkList::Sorting::Paced);
         m_channel->links().setStatus(*MonitorInfo, lsChecking);
     }
     m_channel->RefreshStatusBar();
@@ -110,7 +104,7 @@ void ThreadDoCheck::ShowResult()
     if (!rowPresent())
         return;
     {
-        LinkList::Update update(m_channel->links());
+        LinkList::Update update(m_channel->links(), LinkList::Sorting::Paced);
         m_channel->links().setVerdict(*MonitorInfo, CheckResult, Now(), std::move(m_details));
     }
     m_channel->RefreshStatusBar();

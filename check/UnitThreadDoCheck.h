@@ -8,31 +8,32 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <functional>
 #include <memory>
 
 class CheckChannel;
 
-// One check of one inbound link, on a thread of its own that frees the worker when it ends.
+// One check of one inbound link, run on a thread of the check pool.
 //
-// Start() runs on the UI thread: it counts the worker in (RunningChecks + 1) and only then starts the
-// thread. The worker copies PageUrl and SiteUrl there and keeps its record alive; everything it
-// does to the record, the list and the counter afterwards it does through call-overs, which change
-// nothing once the record's row is gone (the record is detached) or shut-down has begun.
-class ThreadDoCheck {
+// Start() runs on the UI thread: it counts the check in (RunningChecks + 1) and hands it to the pool.
+// The check copies PageUrl and SiteUrl there and keeps its record alive; everything it does to the
+// record, the list and the counter afterwards it hands to the UI thread as call-overs, in this
+// order: ShowChecking before the fetch; then, in one, ShowResult, which stores the verdict, and
+// Finish, which lowers RunningChecks last of all. Call-overs change nothing once the record's row
+// is gone (the record is detached) or shut-down has begun.
+class ThreadDoCheck : public std::enable_shared_from_this<ThreadDoCheck> {
 public:
     // Throws AppError "Thread creation error: %s", with RunningChecks as it was.
     static const ThreadDoCheck* Start(std::shared_ptr<CheckChannel> channel, LinkRecord record,
                                       const SettingsFile& settings);
 
+    ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord record, const SettingsFile& settings);
     ThreadDoCheck(const ThreadDoCheck&) = delete;
     ThreadDoCheck& operator=(const ThreadDoCheck&) = delete;
 
 private:
-    ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord record, const SettingsFile& settings);
-    // On the worker thread: the last call-over, which lowers RunningChecks.
-    ~ThreadDoCheck();
-
-    void Execute();
+    // On the pool thread; gives what to do once the thread is free again.
+    std::function<void()> Execute();
     LinkStatus Fetch();
     // Call-overs, run on the UI thread.
     void ShowChecking();
@@ -41,7 +42,7 @@ private:
     bool rowPresent() const;
 
     std::shared_ptr<CheckChannel> m_channel;
-    LinkRecord MonitorInfo;
+    LinkRecord MonitorInfo;  // UI thread only
     const QByteArray m_pageUrl;
     const QByteArray m_siteUrl;
     const SettingsFile m_settings;
@@ -49,5 +50,4 @@ private:
     LinkStatus CheckResult = lsUnchecked;
     // What the check found out beside the verdict; handed to the record with it.
     CheckDetails m_details;
-    bool m_running = false;
 };

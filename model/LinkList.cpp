@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -58,34 +59,6 @@ void LinkList::freeNode(Index x)
         --m_visibleWithStatus[m_rows.value(x)->Status];
     LinkRecord record = m_rows.release(x);
     detachRecord(record);
-}
-
-// ---- update brackets ---------------------------------------------------------------------
-
-void LinkList::BeginUpdate()
-{
-    ++m_updateDepth;
-}
-
-void LinkList::EndUpdate()
-{
-    if (m_updateDepth == 0)
-        return;
-    if (--m_updateDepth != 0)
-        return;
-    m_sorter.sort(announcing() ? m_observer : nullptr);
-    if (m_resetPending) {
-        m_resetPending = false;
-        if (m_observer)
-            m_observer->endReset();
-    }
-}
-
-void LinkList::requireReset()
-{
-    if (!m_resetPending && m_observer)
-        m_observer->beginReset();
-    m_resetPending = true;
 }
 
 // ---- reading -------------------------------------------------------------------------------
@@ -454,44 +427,4 @@ QByteArray LinkList::ShowAllItems()
 {
     filter([](const rMonitorInfo&) { return true; });
     return QByteArray(AllItemsCaption);
-}
-
-// ---- sort order and status bar -------------------------------------------------------------
-
-void LinkList::SortByColumn(int column)
-{
-    if (rowCount() == 0)
-        return;
-    Update update(*this);
-    m_sorter.setOrder(column, !m_sorter.descending());
-    if (m_observer)
-        m_observer->sortChanged();
-}
-
-void LinkList::setWebsites(const WebsiteTree* websites)
-{
-    Update update(*this);
-    m_sorter.setWebsites(websites);
-}
-
-void LinkList::websitesChanged()
-{
-    Update update(*this);
-    m_sorter.websitesChanged();
-}
-
-void LinkList::ArrangeItem(int entry)
-{
-    if (entry >= 0 && entry < ArrangeEntryCount)
-        SortByColumn(ArrangeEntryColumn(entry));
-}
-
-std::array<QString, 4> LinkList::StatusBarTexts() const
-{
-    return {
-        QStringLiteral(" %1 inbound link(s)").arg(visibleCount()),
-        QStringLiteral(" %1 found").arg(CountVisibleWithStatus(lsFound)),
-        QStringLiteral(" %1 not found").arg(CountVisibleWithStatus(lsNotFound)),
-        QStringLiteral(" %1 connection error").arg(CountVisibleWithStatus(lsConnectionError)),
-    };
 }

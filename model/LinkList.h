@@ -47,12 +47,21 @@ public:
 
     void setObserver(LinkListObserver* observer) { m_observer = observer; }
 
-    // Update bracket. Brackets nest; closing the outermost sorts and notifies the view.
-    void BeginUpdate();
+    // Update bracket. Brackets nest; closing the outermost sorts and notifies the view. An outermost
+    // bracket opened with Sorting::Paced (a running check's status and verdict) sorts at once only
+    // when no sort pacer is set; otherwise its close asks the pacer to run settle() soon, and the
+    // rows move then, once for all the changes that came meanwhile. The changes themselves, and the
+    // counts, are made at once either way; any other bracket's close sorts what is owed as well.
+    enum class Sorting { Now, Paced };
+    void BeginUpdate(Sorting sorting = Sorting::Now);
     void EndUpdate();
+    void setSortPacer(std::function<void()> schedule) { m_sortPacer = std::move(schedule); }
+    // Sorts what paced brackets left owed. Nothing happens inside a bracket: its close sorts.
+    void settle();
+    bool sortOwed() const { return m_sortOwed; }
     class Update {
     public:
-        explicit Update(LinkList& list) : m_list(list) { m_list.BeginUpdate(); }
+        explicit Update(LinkList& list, Sorting sorting = Sorting::Now) : m_list(list) { m_list.BeginUpdate(sorting); }
         ~Update() { m_list.EndUpdate(); }
         Update(const Update&) = delete;
         Update& operator=(const Update&) = delete;
@@ -181,5 +190,8 @@ private:
     std::array<int, 256> m_visibleWithStatus{};
     int m_updateDepth = 0;
     bool m_resetPending = false;
+    bool m_pacedBracket = false;  // the outermost bracket open now is a paced one
+    bool m_sortOwed = false;
+    std::function<void()> m_sortPacer;
     LinkListObserver* m_observer = nullptr;
 };

@@ -1,12 +1,14 @@
 #include "model/SettingsFile.h"
 
 #include "model/AppError.h"
+#include "model/CachedFile.h"
 #include "model/FileReplacer.h"
 #include "model/IniText.h"
 #include "model/LinkColumns.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <iterator>
@@ -62,33 +64,56 @@ IntKey Keys::ColumnVisible(int column)
     return {"ColumnVisible", ColumnKeyName(column), NoChoice};
 }
 
-SettingsFile::SettingsFile(QString path) : m_path(std::move(path))
+QByteArray SettingsSnapshot::readString(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const
 {
-}
-
-QByteArray SettingsFile::readString(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const
-{
-    const std::optional<QByteArray> contents = readWhole(m_path);
-    if (!contents)
+    if (!m_contents)
         return defaultValue.toByteArray();
-    std::optional<QByteArray> value = IniText::readValue(*contents, section, key);
+    std::optional<QByteArray> value = IniText::readValue(*m_contents, section, key);
     return value ? std::move(*value) : defaultValue.toByteArray();
 }
 
-int SettingsFile::readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const
+int SettingsSnapshot::readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const
 {
-    const std::optional<QByteArray> contents = readWhole(m_path);
-    if (!contents)
+    if (!m_contents)
         return defaultValue;
-    const std::optional<QByteArray> value = IniText::readValue(*contents, section, key);
+    const std::optional<QByteArray> value = IniText::readValue(*m_contents, section, key);
     if (!value)
         return defaultValue;
     return IniText::parseInteger(*value).value_or(defaultValue);
 }
 
-bool SettingsFile::readBool(QByteArrayView section, QByteArrayView key, bool defaultValue) const
+bool SettingsSnapshot::readBool(QByteArrayView section, QByteArrayView key, bool defaultValue) const
 {
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+SettingsFile::SettingsFile(QString path) : m_path(std::move(path)), m_file(std::make_shared<CachedFile>(m_path))
+{
+}
+
+SettingsSnapshot SettingsFile::snapshot() const
+{
+    return SettingsSnapshot(m_file->contents());
+}
+
+std::uint64_t SettingsFile::fileReads() const
+{
+    return m_file->reads();
+}
+
+QByteArray SettingsFile::readString(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const
+{
+    return snapshot().readString(section, key, defaultValue);
+}
+
+int SettingsFile::readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const
+{
+    return snapshot().readInteger(section, key, defaultValue);
+}
+
+bool SettingsFile::readBool(QByteArrayView section, QByteArrayView key, bool defaultValue) const
+{
+    return snapshot().readBool(section, key, defaultValue);
 }
 
 void SettingsFile::writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value)
@@ -106,7 +131,9 @@ void SettingsFile::writeString(QByteArrayView section, QByteArrayView key, QByte
 
     // The new contents go to a temporary file beside the old one, which then replaces it in one
     // rename: a crash or a full disk never leaves a half-written file, and a refused write leaves
-    // the old one as it was. The file holds the proxy password: it is the owner's alone.
+    // the old one as it was. The file holds the proxy password: it is the owner's alone. Whatever
+    // came of it, every reader looks at the file afresh.
+    const auto readAgain = qScopeGuard([] { CachedFile::changedByThisProcess(); });
     try {
         ReplaceFileContents(m_path, updated, FilePrivacy::OwnerOnly);
     } catch (const AppError&) {

@@ -4,6 +4,12 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class CachedFile;
+
 // The typed keys of config.ini, each with its section and default. This is the one table of them.
 struct IntKey {
     const char* section;
@@ -62,12 +68,38 @@ inline constexpr BoolKey ShowDetails{"Common", "ShowDetails", false};
 inline constexpr IntKey DetailsHeight{"Common", "DetailsHeight", 180};
 }  // namespace Keys
 
-// config.ini, in the private-profile INI format. Every call reads or writes the file itself; there
-// is no cache. Calls are safe from several threads at once.
+// config.ini's contents as one read found them: what a reader of several keys sees together.
+class SettingsSnapshot {
+public:
+    // A missing or unreadable file: every key takes its default.
+    SettingsSnapshot() = default;
+    explicit SettingsSnapshot(std::optional<QByteArray> contents) : m_contents(std::move(contents)) {}
+
+    // Each read returns the default when the file, section or key is missing or the value unreadable.
+    QByteArray readString(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const;
+    int readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const;
+    bool readBool(QByteArrayView section, QByteArrayView key, bool defaultValue) const;
+
+    int read(const IntKey& k) const { return readInteger(k.section, k.key, k.defaultValue); }
+    bool read(const BoolKey& k) const { return readBool(k.section, k.key, k.defaultValue); }
+    QByteArray read(const TextKey& k) const { return readString(k.section, k.key, k.defaultValue); }
+
+private:
+    std::optional<QByteArray> m_contents;
+};
+
+// config.ini, in the private-profile INI format. Every read asks the file: a value written a moment
+// ago, by this process or by hand, is what the next reader gets. The bytes themselves are read again
+// only when the file may have changed (see CachedFile), which keeps a read cheap enough for every
+// check to make its own. Copies share that copy of the bytes. Calls are safe from several threads
+// at once.
 class SettingsFile {
 public:
     explicit SettingsFile(QString path);
     const QString& path() const { return m_path; }
+
+    // The whole file as it is now, for reading several keys from one version of it.
+    SettingsSnapshot snapshot() const;
 
     // Each read returns the default when the file, section or key is missing or the value unreadable.
     QByteArray readString(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue) const;
@@ -86,6 +118,10 @@ public:
     void write(const BoolKey& k, bool value) { writeBool(k.section, k.key, value); }
     void write(const TextKey& k, QByteArrayView value) { writeString(k.section, k.key, value); }
 
+    // For tests: how many times the file's bytes were read for readers.
+    std::uint64_t fileReads() const;
+
 private:
     QString m_path;
+    std::shared_ptr<const CachedFile> m_file;
 };

@@ -1,3 +1,4 @@
+#include "check/CheckPool.h"
 #include "model/LinkListObserver.h"
 #include "support/CheckFixture.h"
 #include "support/ScriptedServer.h"
@@ -84,6 +85,33 @@ TEST_F(Walks, AtMostThreadCountChecksRunAndTheFourthStartsOnlyAfterAVerdict)
     EXPECT_EQ(m_refreshes, 20);
 }
 
+TEST_F(Walks, ProxySettingsSavedDuringAWalkApplyToTheNextCheckAndThreadsServeOneCheckAfterAnother)
+{
+    ScriptedServer direct;
+    direct.add(ServerScript().readRequest().awaitRelease().send(OkResponse(LinkingPage)));
+    ScriptedServer proxy;
+    proxy.answer(OkResponse(LinkingPage));
+    addLink(direct.url("/first"));
+    addLink("http://www.partner.test/second");
+    setThreadCount(1);
+    // What the options dialog's Save does, while the first check waits for its page.
+    onceWhen([&] { return m_links.record(0).Status == lsChecking; },
+             [&] {
+                 ASSERT_TRUE(RunUntil([&] { return direct.requests().size() == 1; }));
+                 m_settings.write(Keys::UseProxy, true);
+                 m_settings.write(Keys::ProxyServer, "127.0.0.1");
+                 m_settings.write(Keys::ProxyPort, proxy.port());
+                 direct.release();
+             });
+    checkAll();
+    EXPECT_EQ(countWithStatus(lsFound), 2);
+    EXPECT_EQ(direct.connections(), 1);
+    ASSERT_EQ(proxy.requests().size(), 1);
+    EXPECT_TRUE(proxy.requests()[0].startsWith("GET http://www.partner.test:80/second HTTP/1.1\r\n"));
+    // The second check ran on the thread the first one had used.
+    EXPECT_EQ(m_dispatcher->pool().threads(), 1);
+}
+
 TEST_F(Walks, ThreadCountBelowOneChecksOneAtATime)
 {
     ScriptedServer server;
@@ -97,24 +125,30 @@ TEST_F(Walks, ThreadCountBelowOneChecksOneAtATime)
     EXPECT_EQ(server.maxPendingRequests(), 1);
 }
 
-TEST_F(Walks, StopDuringAWaitDispatchesExactlyOneMoreRow)
+TEST_F(Walks, StopDuringAWaitStartsNoMoreChecksAndTheRunningOnesReport)
 {
     std::vector<LinkRecord> rows;
     for (int i = 0; i < 4; ++i)
         rows.push_back(addHeldPage());
-    setThreadCount(1);
-    onceWhen([&] { return checking({rows[0]}); },
-             [&] {
-                 m_dispatcher->ToolButton1Click();
-                 m_servers[0]->release();
-             });
+    setThreadCount(2);
+    // Stop comes while the walk waits for a slot for row 2; a slot frees at once after it.
+    onceWhen(
+        [&] {
+            return checking({rows[0], rows[1]});
+        },
+        [&] {
+            m_dispatcher->ToolButton1Click();
+            m_servers[0]->release();
+        });
     m_dispatcher->StartAll();
     EXPECT_TRUE(m_dispatcher->StopRequested());
     releaseAll();
     m_dispatcher->WaitUntilIdle();
     EXPECT_EQ(connections(), std::vector<int>({1, 1, 0, 0}));
+    EXPECT_EQ(rows[0]->Status, lsFound);
     EXPECT_EQ(rows[1]->Status, lsFound);
     EXPECT_EQ(rows[2]->Status, lsUnchecked);
+    EXPECT_EQ(rows[2]->Worker, nullptr);
 }
 
 TEST_F(Walks, ASecondCheckDuringAWaitSkipsTheRowsBeingChecked)

@@ -78,7 +78,7 @@ TEST_F(Shutdown, EndsAHundredChecksStuckInNameLookUps)
     setThreadCount(Stuck);
     m_settings.write(Keys::PerHostLimit, 0);
     m_dispatcher->StartAll();
-    ASSERT_TRUE(RunUntil([&] { return resolver->hanging() == Stuck; }));
+    ASSERT_TRUE(RunUntil([&] { return resolver->hanging() == Stuck && countWithStatus(lsChecking) == Stuck; }));
 
     QElapsedTimer elapsed;
     elapsed.start();

@@ -78,6 +78,12 @@ protected:
         return window->commands().ToolBar1()->findChild<QToolButton*>(name);
     }
 
+    // The counts catch up with the checks' reports within a frame.
+    bool panelsBecome(const QStringList& expected) const
+    {
+        return RunUntil([&] { return panels() == expected; });
+    }
+
     QStringList panels() const
     {
         QStringList texts;
@@ -147,14 +153,14 @@ TEST_F(CheckingTest, CheckFromTheToolButtonTheMenuAndTheShortcutChecksTheShownRo
     toolButton(u"ToolButtonRun"_s)->click();
     ASSERT_TRUE(idle());
     EXPECT_EQ(statuses(), (std::vector<LinkStatus>{lsFound, lsNotFound, lsConnectionError, lsUnchecked}));
-    EXPECT_EQ(panels(), checked);
+    EXPECT_TRUE(panelsBecome(checked)) << panels().join(u'|').toStdString();
     EXPECT_GT(window->links().record(2).LastCheck, 0.0);
 
     serveRound();
     menuEntry(u"&Check"_s, u"Check &All"_s)->trigger();
     ASSERT_TRUE(idle());
     EXPECT_EQ(server.connections(), 6);
-    EXPECT_EQ(panels(), checked);
+    EXPECT_TRUE(panelsBecome(checked)) << panels().join(u'|').toStdString();
 
     serveRound();
     window->activateWindow();
@@ -162,13 +168,13 @@ TEST_F(CheckingTest, CheckFromTheToolButtonTheMenuAndTheShortcutChecksTheShownRo
     QTest::keyClick(window.get(), Qt::Key_R, Qt::ControlModifier);
     ASSERT_TRUE(idle());
     EXPECT_EQ(server.connections(), 9);
-    EXPECT_EQ(panels(), checked);
+    EXPECT_TRUE(panelsBecome(checked)) << panels().join(u'|').toStdString();
 
     serveRound();
     QTest::keyClick(window.get(), Qt::Key_F5);
     ASSERT_TRUE(idle());
     EXPECT_EQ(server.connections(), 12);
-    EXPECT_EQ(panels(), checked);
+    EXPECT_TRUE(panelsBecome(checked)) << panels().join(u'|').toStdString();
     EXPECT_EQ(hidden->Status, lsUnchecked);
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
@@ -194,7 +200,7 @@ TEST_F(CheckingTest, CheckSelectedChecksTheSelectedRowsAndWithoutAnyTellsTheUser
     EXPECT_EQ(prompts.shown.size(), 2);
 }
 
-TEST_F(CheckingTest, StopWhileTheWalkWaitsDispatchesTheAwaitedRowAndEndsTheWalk)
+TEST_F(CheckingTest, StopWhileTheWalkWaitsStartsNoMoreChecksAndTheRunningOneReports)
 {
     start(1, 4);
     server.add(ServerScript().readRequest().awaitRelease().send(OkResponse(Address)));
@@ -207,9 +213,9 @@ TEST_F(CheckingTest, StopWhileTheWalkWaitsDispatchesTheAwaitedRowAndEndsTheWalk)
              });
     toolButton(u"ToolButtonRun"_s)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(statuses(), (std::vector<LinkStatus>{lsFound, lsFound, lsUnchecked, lsUnchecked}));
-    EXPECT_EQ(server.connections(), 2);
-    EXPECT_EQ(panels()[1], u" 2 found"_s);
+    EXPECT_EQ(statuses(), (std::vector<LinkStatus>{lsFound, lsUnchecked, lsUnchecked, lsUnchecked}));
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_TRUE(RunUntil([this] { return panels()[1] == u" 1 found"_s; })) << panels()[1].toStdString();
 }
 
 TEST_F(CheckingTest, AThreadCountSavedInOptionsWhileTheWalkWaitsAppliesAtItsNextPass)

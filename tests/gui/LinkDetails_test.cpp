@@ -1,4 +1,5 @@
 #include "app/DetailsPane.h"
+#include "app/FramePacer.h"
 #include "app/LinkListModel.h"
 #include "app/LinksPane.h"
 #include "app/LinksView.h"
@@ -73,6 +74,8 @@ protected:
     {
         window->StartAll();
         ASSERT_TRUE(RunUntil([this] { return window->dispatcher().RunningChecks() == 0; }));
+        // The list moves the rows and shows the cells within a frame of the last verdict.
+        ASSERT_TRUE(RunUntil([this] { return !pane().pacer().pending(); }));
     }
 
     LinksPane& pane() const { return window->linksPane(); }

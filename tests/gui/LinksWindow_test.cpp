@@ -1,3 +1,4 @@
+#include "app/FramePacer.h"
 #include "app/LinkListModel.h"
 #include "app/LinksPane.h"
 #include "app/LinksView.h"
@@ -8,6 +9,7 @@
 #include "model/LinkList.h"
 #include "model/SettingsFile.h"
 #include "model/WebsiteTree.h"
+#include "support/CheckFixture.h"
 #include "support/FakePrompts.h"
 #include "support/FakeShell.h"
 #include "support/QtPrinters.h"
@@ -18,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -303,6 +306,40 @@ TEST_F(LinksWindowTest, StatusShowsItsIconAndTipAndTheModelStaysConsistentThroug
         }
         EXPECT_FALSE(model.data(model.index(row, 1), Qt::ToolTipRole).isValid());
     }
+}
+
+TEST_F(LinksWindowTest, ChecksReportingMoveTheRowsOnceAFrameAndTheSelectionFollowsItsRow)
+{
+    writeFiles();
+    auto window = start();
+    LinkListModel& model = window->linksPane().model();
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    LinkList& links = window->links();
+    window->ArrangeItem(0);  // by Result, descending
+    click(*window, 3);
+    const LinkRecord chosen = model.recordAt(3);
+    const QStringList before = shownPages(*window);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
+    QSignalSpy layouts(&model, &QAbstractItemModel::layoutChanged);
+
+    // As the checks' call-overs do: each change in a bracket of its own, many between two frames.
+    int n = 0;
+    for (const LinkRecord& link : links.records()) {
+        LinkList::Update update(links, LinkList::Sorting::Paced);
+        links.setStatus(*link, static_cast<LinkStatus>(1 + n++ % 4));
+    }
+    EXPECT_EQ(links.CountVisibleWithStatus(lsChecking), 2);
+    EXPECT_EQ(shownPages(*window), before);
+    EXPECT_EQ(changed.size() + moved.size() + layouts.size(), 0);
+
+    ASSERT_TRUE(RunUntil([&] { return !window->linksPane().pacer().pending(); }));
+    EXPECT_EQ(moved.size() + layouts.size(), 1);
+    for (int row = 1; row < model.rowCount(); ++row)
+        EXPECT_GE(model.recordAt(row - 1)->Status, model.recordAt(row)->Status);
+    const QModelIndexList selected = window->linksPane().VSTItem()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(model.recordAt(selected[0].row()), chosen);
 }
 
 }  // namespace

@@ -346,6 +346,63 @@ TEST(LinkListSorting, NeverCheckedSortsFirstByLastCheckAndRowsFollowStatusChange
     EXPECT_EQ(list.rowOf(*checked), 0);  // equal keys now: it stood first, so it stays first
 }
 
+// What a running check changes is in the records and the counts at once; with a sort pacer the rows
+// move only when the list is settled, all at once, and the stable order is the one the changes one
+// by one would have given.
+TEST(LinkListSorting, PacedChangesCountAtOnceAndMoveTheRowsWhenSettled)
+{
+    LinkList list;
+    std::vector<LinkRecord> links;
+    for (const char* url : {"a", "b", "c", "d", "e", "f"}) {
+        links.push_back(makeLink(1, url));
+        list.append(links.back());
+    }
+    list.SortByColumn(ColResult);
+    list.SortByColumn(ColResult);  // ascending
+    MirrorView view(list);
+    list.setObserver(&view);
+    int requests = 0;
+    list.setSortPacer([&] { ++requests; });
+    const std::vector<std::pair<int, LinkStatus>> changes = {{0, lsFound}, {3, lsChecking}, {1, lsNotFound}};
+    for (const auto& [i, status] : changes) {
+        LinkList::Update update(list, LinkList::Sorting::Paced);
+        list.setStatus(*links[static_cast<std::size_t>(i)], status);
+    }
+    EXPECT_EQ(requests, 1);
+    EXPECT_TRUE(list.sortOwed());
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"a", "b", "c", "d", "e", "f"}));
+    EXPECT_EQ(list.CountVisibleWithStatus(lsFound), 1);
+    EXPECT_EQ(list.CountVisibleWithStatus(lsNotFound), 1);
+    {
+        // Nothing moves inside a bracket: its close does the sorting.
+        LinkList::Update update(list, LinkList::Sorting::Paced);
+        list.settle();
+        EXPECT_EQ(urls(list), (std::vector<QByteArray>{"a", "b", "c", "d", "e", "f"}));
+    }
+    list.settle();
+    EXPECT_FALSE(list.sortOwed());
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"c", "e", "f", "d", "a", "b"}));
+    EXPECT_EQ(view.layouts + view.moves, 1);
+
+    // Any other change sorts what is owed with it.
+    {
+        LinkList::Update update(list, LinkList::Sorting::Paced);
+        list.setStatus(*links[2], lsConnectionError);
+    }
+    list.updateFields(*links[4], *links[4]);
+    EXPECT_FALSE(list.sortOwed());
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"e", "f", "d", "a", "b", "c"}));
+
+    // Without a pacer a paced bracket sorts at once, as every other does.
+    list.setSortPacer(nullptr);
+    {
+        LinkList::Update update(list, LinkList::Sorting::Paced);
+        list.setStatus(*links[5], lsFound);
+    }
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"e", "d", "f", "a", "b", "c"}));
+    list.setObserver(nullptr);
+}
+
 TEST(LinkListRows, SelectAllAddsVisibleRowsOnlyAndFilteringKeepsSelection)
 {
     WebsiteTree sites;
