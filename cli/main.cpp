@@ -1,14 +1,19 @@
 // quorvane-check: checks the inbound links from a terminal or a scheduled job, with the window's
-// data files, settings, dispatcher and workers. It only reads the data folder (the window's, or the
-// one given): the window may be open at the same time.
+// data files, settings, dispatcher and workers. It reads the data files and writes only the check
+// history (History.db) in the data folder (the window's, or the one given): the window may be open
+// at the same time.
 //
-//   quorvane-check [--appdir DIR] [--site NAME]
+//   quorvane-check [--appdir DIR] [--site NAME] [--no-record] [--changes] [--notify]
 //
 // Standard output: one line per link in list order, "verdict<TAB>website<TAB>page", then the four
-// summary counts. Exit status 0 when every link was found, 1 when any was not found or failed, 2
-// for bad arguments or an unknown website.
+// summary counts; with --changes only the links whose check changed something, each with a fourth
+// field naming the change. Exit status 0 when every link was found, 1 when any was not found or
+// failed, 2 for bad arguments or an unknown website; the history and the notification never change
+// it.
 
 #include "check/CheckDispatcher.h"
+#include "cli/HistoryRun.h"
+#include "cli/Notifier.h"
 #include "model/AppError.h"
 #include "model/DataFiles.h"
 #include "model/DataFolder.h"
@@ -39,6 +44,14 @@ const char Help[] = "\n"
                     "\n"
                     "  --appdir DIR  read the data files from DIR instead of the data folder\n"
                     "  --site NAME   check only the links of the website NAME\n"
+                    "  --no-record   do not record the checks in the history (History.db in the data\n"
+                    "                folder), which they otherwise are\n"
+                    "  --changes     print only the links whose check changed something since their\n"
+                    "                previous check, with a fourth field naming the changes:\n"
+                    "                \"verdict<TAB>website<TAB>page<TAB>changes\", for example \"lost\",\n"
+                    "                \"back\", \"now nofollow\" or \"lost, now no link\"\n"
+                    "  --notify      show a desktop notification listing the links lost in this run,\n"
+                    "                when there are any\n"
                     "  -h, --help    show this help and exit\n"
                     "\n"
                     "Exit status: 0 when every link was found, 1 when any was not found or failed, 2 for bad\n"
@@ -47,6 +60,9 @@ const char Help[] = "\n"
 struct Options {
     QString appDir;
     std::optional<QByteArray> site;
+    bool record = true;
+    bool changes = false;
+    bool notify = false;
 };
 
 void Write(std::FILE* stream, const QByteArray& bytes)
@@ -72,6 +88,13 @@ Options ParseArguments(int argc, char** argv)
             Write(stdout,
                   Usage + QByteArray(Help) + "Data folder: " + QFile::encodeName(QDir::cleanPath(DataFolder())) + '\n');
             std::exit(ExitAllFound);
+        }
+        if (argument == "--no-record" || argument == "--changes" || argument == "--notify") {
+            bool& flag = argument == "--changes" ? options.changes
+                : argument == "--notify"         ? options.notify
+                                                 : options.record;
+            flag = argument != "--no-record";
+            continue;
         }
         const bool isAppDir = argument == "--appdir";
         const bool isSite = argument == "--site";
@@ -138,7 +161,7 @@ private:
     int m_shown = -1;
 };
 
-int Report(const LinkList& links, const WebsiteTree& websites)
+int Report(const LinkList& links, const WebsiteTree& websites, const HistoryRun* changes)
 {
     bool allFound = true;
     QByteArray out;
@@ -146,8 +169,14 @@ int Report(const LinkList& links, const WebsiteTree& websites)
         if (!links.isVisible(link))
             return;
         allFound = allFound && link.Status == lsFound;
-        out += QByteArray(VerdictName(link.Status)) + '\t' + websites.WebsiteNameById(link.SiteId) + '\t' +
-            link.PageUrl + '\n';
+        const HistoryChanges changed = changes ? changes->changesOf(link) : 0;
+        if (changes && !changed)
+            return;
+        out +=
+            QByteArray(VerdictName(link.Status)) + '\t' + websites.WebsiteNameById(link.SiteId) + '\t' + link.PageUrl;
+        if (changes)
+            out += '\t' + ChangeText(changed).toUtf8();
+        out += '\n';
     });
     const std::array<QString, 4> texts = links.StatusBarTexts();
     out += (texts[0] + u',' + texts[1] + u',' + texts[2] + u',' + texts[3]).toLatin1() + '\n';
@@ -177,6 +206,10 @@ int main(int argc, char** argv)
         links.ShowSiteItems(id, websites);
     }
 
+    HistoryRun history(options.appDir + QLatin1StringView(HistoryStore::FileName), options.record,
+                       [](const QString& text) { Write(stderr, "quorvane-check: " + text.toLocal8Bit() + '\n'); });
+    history.watch(links);
+
     Progress progress(links);
     CheckDispatcher dispatcher(links, websites, settings);
     dispatcher.setRefreshStatusBar([&progress] { progress.update(); });
@@ -186,9 +219,20 @@ int main(int argc, char** argv)
     } catch (const AppError& error) {
         progress.finish();
         dispatcher.shutdown();
+        history.unwatch();
+        history.flush();
         Fail(ExitSomeFailed, error.text().toLocal8Bit());
     }
     progress.finish();
     dispatcher.shutdown();
-    return Report(links, websites);
+    history.unwatch();
+    history.flush();
+    const int status = Report(links, websites, options.changes ? &history : nullptr);
+    if (options.notify) {
+        DBusNotifier notifier;
+        const QString failed = NotifyLostLinks(notifier, history.lost(), websites);
+        if (!failed.isEmpty())
+            Write(stderr, "quorvane-check: no desktop notification: " + failed.toLocal8Bit() + '\n');
+    }
+    return status;
 }
