@@ -4,6 +4,9 @@
 // server compresses a page (gzip) when the request asks for it: both are measured with compression
 // off, and again with it on (curl with --compressed).
 //
+// Recording the checks in the history (the default) is measured against the same run with
+// --no-record, alternately, each the median of three runs.
+//
 // The memory a running check costs is the growth of quorvane-check's peak resident size from a run
 // with one check at a time to the run with 100, divided by the 99 extra checks.
 
@@ -17,6 +20,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -147,15 +151,17 @@ QByteArray ReadFile(const QString& path)
 }
 
 // Every page is on the one loopback host, so the limit per host is off, as for curl.
-Figures RunChecks(const QTemporaryDir& appDir, int threadCount, bool compression)
+Figures RunChecks(const QTemporaryDir& appDir, int threadCount, bool compression,
+                  const std::vector<std::string>& options = {})
 {
     WriteFile(appDir.filePath(QStringLiteral("config.ini")),
               "[Common]\r\nThreadCount=" + QByteArray::number(threadCount) +
                   "\r\n[Connect]\r\nPerHostLimit=0\r\nCompression=" + QByteArray(compression ? "1" : "0") + "\r\n");
     const QString out = appDir.filePath(QStringLiteral("out.txt"));
     Figures figures;
-    if (!RunProgram({QUORVANE_APPDIR "/quorvane-check", "--appdir", appDir.path().toStdString()},
-                    out.toLocal8Bit().constData(), figures)) {
+    std::vector<std::string> argv = {QUORVANE_APPDIR "/quorvane-check", "--appdir", appDir.path().toStdString()};
+    argv.insert(argv.end(), options.begin(), options.end());
+    if (!RunProgram(argv, out.toLocal8Bit().constData(), figures)) {
         std::fprintf(stderr, "cannot run quorvane-check\n");
         std::exit(1);
     }
@@ -231,6 +237,18 @@ int main()
     const Figures single = RunChecks(appDir, 1, false);
     const Figures ours = RunChecks(appDir, Parallel, false);
     const Figures oursCompressed = RunChecks(appDir, Parallel, true);
+    std::vector<Figures> recording;
+    std::vector<Figures> notRecording;
+    for (int run = 0; run < 3; ++run) {
+        notRecording.push_back(RunChecks(appDir, Parallel, false, {"--no-record"}));
+        recording.push_back(RunChecks(appDir, Parallel, false));
+    }
+    const auto medianRun = [](std::vector<Figures> runs) {
+        std::sort(runs.begin(), runs.end(), [](const Figures& a, const Figures& b) { return a.seconds < b.seconds; });
+        return runs[runs.size() / 2];
+    };
+    const Figures recorded = medianRun(recording);
+    const Figures unrecorded = medianRun(notRecording);
     // curl's pages go to memory when there is a tmpfs, so that it does not wait for a disk.
     const QString tmp = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     QTemporaryDir curlDir(tmp + QStringLiteral("/quorvane-bench-XXXXXX"));
@@ -255,6 +273,11 @@ int main()
                 oursCompressed.cpu / curlCompressed.cpu);
     std::printf("compression on against off      : %.2fx checks/s, %.2fx CPU\n",
                 oursCompressed.checksPerSecond() / ours.checksPerSecond(), oursCompressed.cpu / ours.cpu);
+    print("quorvane-check, recording", recorded);
+    print("quorvane-check --no-record", unrecorded);
+    const double recordingSpeed = recorded.checksPerSecond() / unrecorded.checksPerSecond();
+    std::printf("recording against --no-record   : %.2fx checks/s, %.2fx CPU; target (>= 0.95x) %s\n", recordingSpeed,
+                recorded.cpu / unrecorded.cpu, recordingSpeed >= 0.95 ? "met" : "NOT met");
     std::printf("memory per running check: %.1f KiB (peak %.1f MiB with 1 at once, %.1f MiB with %d)\n", perCheckKiB,
                 static_cast<double>(single.peakKiB) / 1024, static_cast<double>(ours.peakKiB) / 1024, Parallel);
     const bool met = speed >= 1.0 && compressedSpeed >= 1.0 && perCheckKiB <= 64 && ours.found == Links / 2 &&
