@@ -6,10 +6,11 @@ class LinkList;
 class LinkListModel;
 class LinkSelectionModel;
 class LinksView;
+class SearchField;
 struct LocaleFormats;
 
-// The links side: the caption that names the shown website, its tool bar and the inbound links
-// list VSTItem over the links list.
+// The links side: the caption that names the shown website, its tool bar, the search field and the
+// inbound links list VSTItem over the links list.
 class LinksPane : public SidePanel {
     Q_OBJECT
 
@@ -21,6 +22,9 @@ public:
     LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* parent = nullptr);
 
     LinksView* VSTItem() const { return m_view; }
+    SearchField* EditSearch() const { return m_search; }
+    // Ctrl+F: the keyboard goes to the search field, its text selected for typing over.
+    void focusSearch();
     LinkListModel& model() const { return *m_model; }
     void setCaption(const QString& text);
     QString caption() const;
@@ -34,12 +38,17 @@ Q_SIGNALS:
     // A double click on a row, or Return while the list has the focus: the row is to be modified.
     void rowActivated();
     void headerClicked(int column);
+    // The text of the search field changed, by typing or otherwise.
+    void searchChanged(const QString& text);
 
 private:
     void onContextMenu(const QPoint& pos);
     void showSortIndicator();
+    void buildSearchBar();
+    void leaveSearch();
 
     LinkListModel* m_model;
     LinkSelectionModel* m_selection;
     LinksView* m_view;
+    SearchField* m_search = nullptr;
 };

@@ -101,6 +101,8 @@ void TfrmMain::buildLayout()
     connect(m_linksPane, &LinksPane::rowActivated, this, [this] { RunGuarded(this, [this] { EditExist(); }); });
     connect(m_linksPane, &LinksPane::headerClicked, this,
             [this](int column) { RunGuarded(this, [this, column] { VSTItemHeaderClick(column); }); });
+    connect(m_linksPane, &LinksPane::searchChanged, this,
+            [this](const QString& text) { RunGuarded(this, [this, text] { EditSearchChange(text); }); });
 }
 
 void TfrmMain::buildStatusBar()
@@ -266,6 +268,7 @@ void TfrmMain::SelectWebsiteById(std::int32_t id)
 void TfrmMain::RefreshNewByMy()
 {
     m_commands->RefreshNewByMy(websites());
+    EditSearchChange(QString::fromUtf8(m_links->search().text()));
 }
 
 void TfrmMain::VSTExplorerFocusChanged(std::int32_t id)
@@ -286,6 +289,12 @@ void TfrmMain::ShowSiteItems(std::int32_t id)
 void TfrmMain::ShowAllItems()
 {
     m_linksPane->setCaption(FromAnsi(m_links->ShowAllItems()));
+}
+
+void TfrmMain::EditSearchChange(const QString& text)
+{
+    m_links->setSearch(text.toUtf8(), websites());
+    RefreshStatusBar();
 }
 
 void TfrmMain::RefreshStatusBar()

@@ -60,10 +60,13 @@ public:
 
     // The websites pane.
     void SelectWebsiteById(std::int32_t id);
+    // After every change to the websites: the New drop-down menu, and the search, which reads their names.
     void RefreshNewByMy();
     void VSTExplorerFocusChanged(std::int32_t id);
     void ShowSiteItems(std::int32_t id);
     void ShowAllItems();
+    // The search field: of the links of the website shown, the list shows those matching its text.
+    void EditSearchChange(const QString& text);
 
     void RefreshStatusBar();
     // Tells the user to select a link when no row is selected (a hidden selected row counts);

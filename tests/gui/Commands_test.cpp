@@ -163,11 +163,11 @@ TEST_F(CommandsTest, NoShortcutHasTwoOwners)
         EXPECT_EQ(owners.count(key), 1) << key.toString().toStdString();
     }
     keys.sort();
-    EXPECT_EQ(
-        keys,
-        (QStringList{QStringLiteral("Ctrl+A"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+N"),
-                     QStringLiteral("Ctrl+Q"), QStringLiteral("Ctrl+R"), QStringLiteral("Del"), QStringLiteral("Enter"),
-                     QStringLiteral("F1"), QStringLiteral("F5"), QStringLiteral("Return")}));
+    EXPECT_EQ(keys,
+              (QStringList{QStringLiteral("Ctrl+A"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+F"),
+                           QStringLiteral("Ctrl+N"), QStringLiteral("Ctrl+Q"), QStringLiteral("Ctrl+R"),
+                           QStringLiteral("Del"), QStringLiteral("Enter"), QStringLiteral("F1"), QStringLiteral("F5"),
+                           QStringLiteral("Return")}));
 }
 
 TEST(StandardKeys, HelpModifyAndExitAnswerTheirUsualKeys)
