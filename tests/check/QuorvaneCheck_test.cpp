@@ -264,6 +264,10 @@ TEST_F(QuorvaneCheck, AHistoryThatCannotBeOpenedIsOneLineOnStandardError)
 // Without a session bus the notification cannot go out: one line says so, the exit status stays.
 TEST_F(QuorvaneCheck, NotifyWithoutASessionBusIsOneLineOnStandardError)
 {
+    // QtDBus hands its connection's errors and events from its own thread through Qt's and GLib's
+    // synchronisation, which the thread sanitizer cannot see in libraries not built with it.
+    if (qEnvironmentVariableIsSet("TSAN_OPTIONS"))
+        GTEST_SKIP() << "QtDBus under the thread sanitizer";
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                        QStringLiteral("unix:path=") + m_dir.path() + QStringLiteral("/no-bus"));
@@ -275,7 +279,7 @@ TEST_F(QuorvaneCheck, NotifyWithoutASessionBusIsOneLineOnStandardError)
     m_pages[0].second = OkResponse("no link here");
     serveAgain();
     const Outcome lost = run({QStringLiteral("--notify"), QStringLiteral("--appdir"), m_dir.path()}, {}, environment);
-    EXPECT_EQ(lost.exitCode, 1);
+    EXPECT_EQ(lost.exitCode, 1) << lost.err.toStdString();
     EXPECT_TRUE(lost.out.startsWith("not-found\tMy site\t" + m_urls[0] + '\n'));
     EXPECT_TRUE(lost.err.startsWith("quorvane-check: no desktop notification: ")) << lost.err.toStdString();
     EXPECT_EQ(lost.err.count('\n'), 1);
