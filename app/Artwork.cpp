@@ -55,6 +55,18 @@ QIcon status(int index)
     }
 }
 
+QIcon linkKind(LinkKind kind)
+{
+    switch (kind) {
+    case LinkKind::Followed: return Load(QStringLiteral("link-followed"));
+    case LinkKind::Nofollow: return Load(QStringLiteral("link-nofollow"));
+    case LinkKind::Mention: return Load(QStringLiteral("link-mention"));
+    case LinkKind::None: return Load(QStringLiteral("link-none"));
+    case LinkKind::Unknown: break;
+    }
+    return {};
+}
+
 QIcon application()
 {
     return Load(QStringLiteral("quorvane"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/CheckDetails.h"
+
 #include <QIcon>
 
 // The program's own artwork, drawn as SVG so it stays sharp at any scale.
@@ -15,6 +17,9 @@ QIcon website();
 // The status images by their index in the status image list: 0 checking, 1 connection error,
 // 2 found, 3 not found. Any other index gives no image.
 QIcon status(int index);
+
+// The kind of link a page has to the website; no image for Unknown.
+QIcon linkKind(LinkKind kind);
 
 QIcon application();
 

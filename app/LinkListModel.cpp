@@ -6,9 +6,41 @@
 #include "model/LinkList.h"
 
 namespace {
-const char* const ColumnTitles[LinkColumnCount] = {"Result",   "Url",     "First name", "Last name",
-                                                   "E - mail", "Created", "Last check"};
+
+const char* const ColumnTitles[LinkColumnCount] = {
+    "Result",     "Url",  "First name", "Last name",   "E - mail", "Created",
+    "Last check", "Link", "HTTP",       "Anchor text", "Website",
+};
+
+QString LinkKindHint(LinkKind kind)
+{
+    switch (kind) {
+    case LinkKind::Followed: return QStringLiteral("A followed link to the website");
+    case LinkKind::Nofollow: return QStringLiteral("Links to the website, none of them followed");
+    case LinkKind::Mention: return QStringLiteral("The website's address, but no link to it");
+    case LinkKind::None: return QStringLiteral("No link to the website and no mention of it");
+    case LinkKind::Unknown: break;
+    }
+    return {};
 }
+
+QString HttpHint(const CheckDetails& details)
+{
+    QString hint = details.reason();
+    if (details.blocked()) {
+        if (!hint.isEmpty())
+            hint += u'\n';
+        hint += QStringLiteral("Bot protection or a rate limit answered, not the page");
+    }
+    return hint;
+}
+
+QVariant Hint(const QString& text)
+{
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
+
+}  // namespace
 
 LinkListModel::LinkListModel(LinkList& list, const LocaleFormats& formats, QObject* parent)
     : QAbstractTableModel(parent), m_list(list), m_dates(formats)
@@ -19,6 +51,18 @@ LinkListModel::LinkListModel(LinkList& list, const LocaleFormats& formats, QObje
 LinkListModel::~LinkListModel()
 {
     m_list.setObserver(nullptr);
+}
+
+void LinkListModel::setWebsites(const WebsiteTree* websites)
+{
+    m_websites = websites;
+    websitesChanged();
+}
+
+void LinkListModel::websitesChanged()
+{
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, ColWebsite), index(rowCount() - 1, ColWebsite), {Qt::DisplayRole});
 }
 
 LinkRecord LinkListModel::recordAt(int visibleRow) const
@@ -43,18 +87,30 @@ QVariant LinkListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= m_list.visibleCount())
         return {};
     const rMonitorInfo& link = m_list.record(m_list.rowOfVisible(index.row()));
+    const int column = index.column();
     switch (role) {
-    case Qt::DisplayRole:
-        return index.column() == ColResult ? QVariant()
-                                           : QVariant(FromAnsi(VSTItemGetText(link, index.column(), m_dates)));
+    case Qt::DisplayRole: {
+        if (column == ColResult)
+            return {};
+        const QByteArray text = VSTItemGetText(link, column, m_dates, m_websites);
+        // A page's anchor text is UTF-8 whatever the desktop's encoding; record texts are as stored.
+        return column == ColAnchorText ? QString::fromUtf8(text) : FromAnsi(text);
+    }
     case Qt::DecorationRole: {
-        const int image = VSTItemGetImageIndex(link, index.column());
+        if (column == ColLink) {
+            const QIcon icon = Artwork::linkKind(link.Details.get().linkKind());
+            return icon.isNull() ? QVariant() : QVariant(icon);
+        }
+        const int image = VSTItemGetImageIndex(link, column);
         return image < 0 ? QVariant() : QVariant(Artwork::status(image));
     }
-    case Qt::ToolTipRole: {
-        const QString hint = VSTItemGetHint(link, index.column());
-        return hint.isEmpty() ? QVariant() : QVariant(hint);
-    }
+    case Qt::ToolTipRole:
+        switch (column) {
+        case ColLink: return Hint(LinkKindHint(link.Details.get().linkKind()));
+        case ColHttp: return Hint(HttpHint(link.Details.get()));
+        case ColAnchorText: return Hint(QString::fromUtf8(link.Details.get().anchorText()));
+        default: return Hint(VSTItemGetHint(link, column));
+        }
     default: return {};
     }
 }

@@ -8,6 +8,7 @@
 #include <QList>
 
 class LinkList;
+class WebsiteTree;
 
 // Presents the visible rows of the links list to VSTItem, in display order. The list holds the
 // rows, their order, visibility and selection; this only translates its notifications.
@@ -19,6 +20,11 @@ public:
     ~LinkListModel() override;
 
     LinkList& list() const { return m_list; }
+    // The websites whose Names the Website column shows; null shows none. The tree must outlive the
+    // model or be set to null first.
+    void setWebsites(const WebsiteTree* websites);
+    // A website was added, renamed or removed: the Website column is drawn again.
+    void websitesChanged();
     // The record of a visible row; null outside the range.
     LinkRecord recordAt(int visibleRow) const;
     // True between the list's announcement of a change to its rows and the change's end.
@@ -50,6 +56,7 @@ private:
     void sortChanged() override;
 
     LinkList& m_list;
+    const WebsiteTree* m_websites = nullptr;
     DateTimeCodec m_dates;
     bool m_moving = false;
     bool m_changing = false;

@@ -1,16 +1,28 @@
 #pragma once
 
 #include "app/SidePanel.h"
+#include "model/LinkColumns.h"
 
+#include <array>
+#include <optional>
+
+class DetailsPane;
 class LinkList;
 class LinkListModel;
 class LinkSelectionModel;
 class LinksView;
+class QMenu;
+class QSplitter;
 class SearchField;
+class WebsiteTree;
 struct LocaleFormats;
 
-// The links side: the caption that names the shown website, its tool bar, the search field and the
-// inbound links list VSTItem over the links list.
+// The links side: the caption that names the shown website, its tool bar, the search field, the inbound links list
+// VSTItem over the links list and, under it in a splitter, the details pane.
+//
+// Which columns show: "Result" and "Url" always. Each other column shows as the user chose in the
+// header's menu; without a choice it shows, except "Website", which shows while "All my websites"
+// is focused in the websites pane and hides while one website is. A hidden column keeps its width.
 class LinksPane : public SidePanel {
     Q_OBJECT
 
@@ -19,7 +31,11 @@ public:
     static constexpr int MaxColumnWidth = 10000;
     static const char* const AllWebsitesCaption;
 
-    LinksPane(LinkList& links, const LocaleFormats& formats, QWidget* parent = nullptr);
+    static constexpr int MinDetailsHeight = 40;
+
+    // `websites` names the links' websites in the Website column; it must outlive the pane or be
+    // set to null first (setWebsites).
+    LinksPane(LinkList& links, const LocaleFormats& formats, const WebsiteTree* websites, QWidget* parent = nullptr);
 
     LinksView* VSTItem() const { return m_view; }
     SearchField* EditSearch() const { return m_search; }
@@ -28,10 +44,34 @@ public:
     LinkListModel& model() const { return *m_model; }
     void setCaption(const QString& text);
     QString caption() const;
+    void setWebsites(const WebsiteTree* websites);
+    // A website was added, renamed or removed: the Website column follows.
+    void websitesChanged();
 
+    // The width a column has, hidden or not.
     int columnWidth(int column) const;
     // The list keeps every width within 10 to 10000 pixels.
     void setColumnWidth(int column, int width);
+
+    static bool columnAlwaysShown(int column) { return column == ColResult || column == ColUrl; }
+    bool isColumnShown(int column) const;
+    // The user's choice for a column; none when it follows its rule.
+    std::optional<bool> columnChoice(int column) const;
+    void setColumnChoice(int column, std::optional<bool> shown);
+    // Every column back to its rule.
+    void DefaultColumns();
+    // Whether "All my websites" (or nothing) is focused in the websites pane.
+    void setAllWebsitesFocused(bool all);
+    // The header's pop-up menu: a tick for each column, and "Default Columns".
+    QMenu* columnsMenu() const { return m_columnsMenu; }
+
+    DetailsPane* details() const { return m_details; }
+    QSplitter* detailsSplitter() const { return m_detailsSplitter; }
+    bool detailsShown() const;
+    void setDetailsShown(bool shown);
+    // The pane's height, also while it is hidden: the height it comes back with.
+    int detailsHeight() const;
+    void setDetailsHeight(int height);
 
 Q_SIGNALS:
     void contextMenuWanted(const QPoint& globalPos);
@@ -46,9 +86,19 @@ private:
     void showSortIndicator();
     void buildSearchBar();
     void leaveSearch();
+    void buildColumnsMenu();
+    void showColumns();
+    void placeDetails();
 
     LinkListModel* m_model;
     LinkSelectionModel* m_selection;
     LinksView* m_view;
     SearchField* m_search = nullptr;
+    DetailsPane* m_details;
+    QSplitter* m_detailsSplitter;
+    QMenu* m_columnsMenu = nullptr;
+    std::array<std::optional<bool>, LinkColumnCount> m_choices{};
+    std::array<int, LinkColumnCount> m_hiddenWidths{};
+    bool m_allWebsites = true;
+    int m_detailsHeight;
 };

@@ -1,6 +1,7 @@
 #include "app/MainCommands.h"
 
 #include "app/Artwork.h"
+#include "app/LinksPane.h"
 #include "app/UnitMain.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
@@ -121,6 +122,21 @@ void MainCommands::buildMenuBar()
     check->addAction(command(QStringLiteral("Check &Selected"), [w] { w->StartSelected(); }));
     check->addSeparator();
     check->addAction(command(QStringLiteral("S&top"), [w] { w->ToolButton1Click(); }));
+
+    // The links list's own view, beside the commands of the menus above.
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    QAction* details = command(QStringLiteral("&Details"), [w] {
+        LinksPane& pane = w->linksPane();
+        pane.setDetailsShown(!pane.detailsShown());
+    });
+    details->setObjectName(QStringLiteral("ShowDetails"));
+    details->setCheckable(true);
+    details->setShortcut(QKeySequence(Qt::Key_F11));
+    // The pane's state is the truth; the tick only shows it.
+    connect(details, &QAction::triggered, details,
+            [w, details] { details->setChecked(w->linksPane().detailsShown()); });
+    connect(view, &QMenu::aboutToShow, details, [w, details] { details->setChecked(w->linksPane().detailsShown()); });
+    view->addAction(details);
 
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->addAction(command(QStringLiteral("&Options"), [w] { w->OpenOptions(); }));

@@ -67,7 +67,9 @@ TfrmMain::~TfrmMain()
     // It reads the links list, which goes before the window's children do. A write in flight ends
     // first; what is pending was the close's to write.
     delete std::exchange(m_saver, nullptr);
-    // The panes call into the window and the links list while they go, so they go first.
+    // The panes call into the window and the links list while they go, so they go first; the list
+    // stops looking at the websites before they go.
+    m_linksPane->setWebsites(nullptr);
     delete m_websitesPane;
     delete m_linksPane;
 }
@@ -78,7 +80,7 @@ void TfrmMain::buildLayout()
 
     m_websitesPane = new WebsitesPane(this);
     m_websitesPane->setToolBar(m_commands->ToolBarMySites());
-    m_linksPane = new LinksPane(*m_links, m_formats, this);
+    m_linksPane = new LinksPane(*m_links, m_formats, &websites(), this);
     m_linksPane->setToolBar(m_commands->ToolBar1());
 
     m_splitter = new SideSplitter(this);
@@ -268,11 +270,13 @@ void TfrmMain::SelectWebsiteById(std::int32_t id)
 void TfrmMain::RefreshNewByMy()
 {
     m_commands->RefreshNewByMy(websites());
+    m_linksPane->websitesChanged();
     EditSearchChange(QString::fromUtf8(m_links->search().text()));
 }
 
 void TfrmMain::VSTExplorerFocusChanged(std::int32_t id)
 {
+    m_linksPane->setAllWebsitesFocused(id == 0);
     if (id != 0)
         ShowSiteItems(id);
     else

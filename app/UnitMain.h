@@ -60,7 +60,8 @@ public:
 
     // The websites pane.
     void SelectWebsiteById(std::int32_t id);
-    // After every change to the websites: the New drop-down menu, and the search, which reads their names.
+    // After every change to the websites: the New drop-down menu, the Website column, and the search,
+    // which reads their names.
     void RefreshNewByMy();
     void VSTExplorerFocusChanged(std::int32_t id);
     void ShowSiteItems(std::int32_t id);

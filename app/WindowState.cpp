@@ -49,6 +49,14 @@ void WindowState::Restore(const SettingsFile& settings, QMainWindow& window, Web
 
     for (int column = 0; column < LinkColumnCount; ++column)
         links.setColumnWidth(column, settings.read(Keys::ColumnWidth(column)));
+    for (int column = 0; column < LinkColumnCount; ++column) {
+        if (LinksPane::columnAlwaysShown(column))
+            continue;
+        const int shown = settings.read(Keys::ColumnVisible(column));
+        links.setColumnChoice(column, shown == Keys::NoChoice ? std::nullopt : std::optional<bool>(shown != 0));
+    }
+    links.setDetailsHeight(settings.read(Keys::DetailsHeight));
+    links.setDetailsShown(settings.read(Keys::ShowDetails));
 }
 
 void WindowState::Save(SettingsFile& settings, const QMainWindow& window, const WebsitesPane& websites,
@@ -64,4 +72,15 @@ void WindowState::Save(SettingsFile& settings, const QMainWindow& window, const 
     }
     for (int column = 0; column < LinkColumnCount; ++column)
         settings.write(Keys::ColumnWidth(column), links.columnWidth(column));
+    for (int column = 0; column < LinkColumnCount; ++column) {
+        if (LinksPane::columnAlwaysShown(column))
+            continue;
+        const IntKey key = Keys::ColumnVisible(column);
+        if (const std::optional<bool> shown = links.columnChoice(column))
+            settings.write(key, *shown ? 1 : 0);
+        else if (settings.read(key) != Keys::NoChoice)
+            settings.writeString(key.section, key.key, {});  // back to the column's rule
+    }
+    settings.write(Keys::ShowDetails, links.detailsShown());
+    settings.write(Keys::DetailsHeight, links.detailsHeight());
 }

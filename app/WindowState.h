@@ -6,7 +6,7 @@ class SettingsFile;
 class WebsitesPane;
 
 // The window state kept in config.ini: the current website, the window's size or its maximized
-// state, and the widths of the links list's columns.
+// state, the widths of the links list's columns and which of them show, and the details pane.
 class WindowState {
 public:
     // The size a maximized window returns to when it is restored to normal.

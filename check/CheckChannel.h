@@ -32,6 +32,10 @@ public:
     int RunningChecks() const { return m_runningChecks; }
     void countIn() { ++m_runningChecks; }
     void countOut() { --m_runningChecks; }
+    // Whether checks analyse the pages they fetch for links (the details); workers read it when
+    // they are created.
+    bool analysePages() const { return m_analysePages; }
+    void setAnalysePages(bool analyse) { m_analysePages = analyse; }
 
     // Worker threads only: runs `task` on the UI thread the next time that thread processes its
     // events, and waits until it has run. False, with `task` not run, once shut-down has begun.
@@ -63,6 +67,7 @@ private:
     LinkList& m_links;
     std::function<void()> m_refreshStatusBar;
     int m_runningChecks = 0;
+    bool m_analysePages = true;
 
     mutable std::mutex m_mutex;
     bool m_shutDown = false;

@@ -56,6 +56,11 @@ bool CheckDispatcher::RequireSelection()
     return false;
 }
 
+void CheckDispatcher::setAnalysePages(bool analyse)
+{
+    m_channel->setAnalysePages(analyse);
+}
+
 void CheckDispatcher::StartAll()
 {
     walk(Walk::Visible);

@@ -40,6 +40,10 @@ public:
     // Shows a text in an information box (title "Information", one OK button).
     void setShowInformation(std::function<void(const QString&)> show) { m_showInformation = std::move(show); }
 
+    // Whether checks started from now on analyse the pages for links; on by default. Off, a check's
+    // details tell only how the fetch went.
+    void setAnalysePages(bool analyse);
+
     // "Check": every visible row. Throws AppError when a worker cannot be created.
     void StartAll();
     // "Check Selected": every selected row, hidden ones included. Throws as StartAll.

@@ -26,7 +26,7 @@ bool IsBlocked(const FetchResult& fetch)
         HeaderSays(fetch, "x-amzn-waf-action", "captcha");
 }
 
-CheckDetails DetailsOfFetch(const FetchResult& fetch, QByteArrayView websiteUrl, const ParseLimits& limits)
+CheckFacts FactsOfFetch(const FetchResult& fetch)
 {
     CheckFacts facts;
     facts.httpStatus = fetch.status > 0 ? fetch.status : 0;
@@ -40,6 +40,19 @@ CheckDetails DetailsOfFetch(const FetchResult& fetch, QByteArrayView websiteUrl,
     facts.bytesReceived = fetch.bytesReceived;
     facts.contentType = fetch.header("Content-Type");
     facts.blocked = IsBlocked(fetch);
+    if (fetch.attempts.size() > 1) {
+        for (const FetchAttempt& attempt : fetch.attempts) {
+            facts.attempts.append(
+                {attempt.error == FetchError::None ? QByteArray() : QByteArray(FetchErrorKind(attempt.error)),
+                 attempt.status > 0 ? attempt.status : 0, attempt.reason, attempt.waitMs, attempt.elapsedMs});
+        }
+    }
+    return facts;
+}
+
+CheckDetails DetailsOfFetch(const FetchResult& fetch, QByteArrayView websiteUrl, const ParseLimits& limits)
+{
+    CheckFacts facts = FactsOfFetch(fetch);
     // A challenge page says nothing about the partner's links.
     if (fetch && fetch.status >= 200 && fetch.status <= 299 && !facts.blocked)
         facts.analysis = AnalysePage(fetch.body, fetch.headers, fetch.finalUrl, websiteUrl, limits);

@@ -11,6 +11,9 @@
 // "x-amzn-waf-action: challenge" or "captcha").
 bool IsBlocked(const FetchResult& fetch);
 
+// How the fetch went, without the link analysis.
+CheckFacts FactsOfFetch(const FetchResult& fetch);
+
 // The details of a check from its fetch and the website's Url: how the fetch went and, when a body
 // came with a 2xx status and no bot protection answered, the link analysis of that body.
 CheckDetails DetailsOfFetch(const FetchResult& fetch, QByteArrayView websiteUrl,

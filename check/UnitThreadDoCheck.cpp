@@ -2,6 +2,7 @@
 
 #include "check/CheckChannel.h"
 #include "check/ClientSettings.h"
+#include "check/FetchDetails.h"
 #include "check/HttpClient.h"
 #include "model/AppError.h"
 #include "model/Clock.h"
@@ -39,7 +40,8 @@ ThreadDoCheck::ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord r
       MonitorInfo(std::move(record)),
       m_pageUrl(MonitorInfo->PageUrl),
       m_siteUrl(MonitorInfo->SiteUrl),
-      m_settings(settings)
+      m_settings(settings),
+      m_analyse(m_channel->analysePages())
 {
     m_channel->countIn();
 }
@@ -74,9 +76,14 @@ LinkStatus ThreadDoCheck::Fetch()
             ~Attachment() { channel.detachClient(&client); }
         } attachment(*m_channel, client);
         const FetchResult page = client.get(m_pageUrl);
-        if (!page)
-            return lsConnectionError;
-        return MatchPage(page.body, m_siteUrl) ? lsFound : lsNotFound;
+        const LinkStatus verdict = !page ? lsConnectionError : MatchPage(page.body, m_siteUrl) ? lsFound : lsNotFound;
+        // The details come beside the verdict and never change it; without them it still stands.
+        try {
+            m_details = m_analyse ? DetailsOfFetch(page, m_siteUrl) : CheckDetails(FactsOfFetch(page));
+        } catch (...) {
+            m_details = CheckDetails();
+        }
+        return verdict;
     } catch (...) {
         return lsConnectionError;
     }
@@ -104,7 +111,7 @@ void ThreadDoCheck::ShowResult()
         return;
     {
         LinkList::Update update(m_channel->links());
-        m_channel->links().setVerdict(*MonitorInfo, CheckResult, Now());
+        m_channel->links().setVerdict(*MonitorInfo, CheckResult, Now(), std::move(m_details));
     }
     m_channel->RefreshStatusBar();
 }

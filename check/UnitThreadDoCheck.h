@@ -1,6 +1,7 @@
 #pragma once
 
 #include "check/PageMatch.h"
+#include "model/CheckDetails.h"
 #include "model/Records.h"
 #include "model/SettingsFile.h"
 
@@ -44,6 +45,9 @@ private:
     const QByteArray m_pageUrl;
     const QByteArray m_siteUrl;
     const SettingsFile m_settings;
+    const bool m_analyse;
     LinkStatus CheckResult = lsUnchecked;
+    // What the check found out beside the verdict; handed to the record with it.
+    CheckDetails m_details;
     bool m_running = false;
 };

@@ -9,6 +9,7 @@ RecordedCheck CheckOfLink(const rMonitorInfo& link)
     RecordedCheck check;
     check.at = link.LastCheck;
     check.verdict = link.Status;
+    check.details = link.Details.get();
     return check;
 }
 

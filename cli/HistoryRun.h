@@ -63,6 +63,5 @@ private:
     std::vector<LinkRecord> m_lost;
 };
 
-// The check of a link as the history keeps it: its verdict and LastCheck (and what the check found
-// out, where the list keeps that).
+// The check of a link as the history keeps it: its verdict, LastCheck and what the check found out.
 RecordedCheck CheckOfLink(const rMonitorInfo& link);

@@ -3,15 +3,18 @@
 // history (History.db) in the data folder (the window's, or the one given): the window may be open
 // at the same time.
 //
-//   quorvane-check [--appdir DIR] [--site NAME] [--no-record] [--changes] [--notify]
+//   quorvane-check [--appdir DIR] [--site NAME] [--format tsv|jsonl|csv] [--no-details]
+//                  [--no-record] [--changes] [--notify]
 //
-// Standard output: one line per link in list order, "verdict<TAB>website<TAB>page", then the four
-// summary counts; with --changes only the links whose check changed something, each with a fourth
-// field naming the change. Exit status 0 when every link was found, 1 when any was not found or
-// failed, 2 for bad arguments or an unknown website; the history and the notification never change
-// it.
+// Standard output: one line per link in list order. tsv: "verdict<TAB>website<TAB>page", then the
+// four summary counts. jsonl and csv: the verdict and the details of each check, and nothing else, so
+// that the output is pure data; the four counts go to standard error. With --changes only the links
+// whose check changed something, each with the change (a fourth tsv field, a "change" key or last
+// column). Exit status 0 when every link was found, 1 when any was not found or failed, 2 for bad
+// arguments or an unknown website; the history and the notification never change it.
 
 #include "check/CheckDispatcher.h"
+#include "cli/CheckOutput.h"
 #include "cli/HistoryRun.h"
 #include "cli/Notifier.h"
 #include "model/AppError.h"
@@ -44,12 +47,21 @@ const char Help[] = "\n"
                     "\n"
                     "  --appdir DIR  read the data files from DIR instead of the data folder\n"
                     "  --site NAME   check only the links of the website NAME\n"
+                    "  --format tsv|jsonl|csv\n"
+                    "                tsv (the default): \"verdict<TAB>website<TAB>page\" a line, then the four\n"
+                    "                counts on a line of their own; jsonl: a JSON object a link with its\n"
+                    "                verdict and what the check found out (HTTP status, error, redirects,\n"
+                    "                link kind, anchor text, robots, canonical, evidence); csv: the same\n"
+                    "                columns with a header row. jsonl and csv write only the links to\n"
+                    "                standard output and the four counts to standard error\n"
+                    "  --no-details  skip the analysis of the pages' links (the verdicts stay the same)\n"
                     "  --no-record   do not record the checks in the history (History.db in the data\n"
                     "                folder), which they otherwise are\n"
                     "  --changes     print only the links whose check changed something since their\n"
-                    "                previous check, with a fourth field naming the changes:\n"
-                    "                \"verdict<TAB>website<TAB>page<TAB>changes\", for example \"lost\",\n"
-                    "                \"back\", \"now nofollow\" or \"lost, now no link\"\n"
+                    "                previous check, with the changes: in tsv a fourth field,\n"
+                    "                \"verdict<TAB>website<TAB>page<TAB>changes\", in jsonl a \"change\" key,\n"
+                    "                in csv a last \"change\" column; for example \"lost\", \"back\",\n"
+                    "                \"now nofollow\" or \"lost, now no link\"\n"
                     "  --notify      show a desktop notification listing the links lost in this run,\n"
                     "                when there are any\n"
                     "  -h, --help    show this help and exit\n"
@@ -60,6 +72,8 @@ const char Help[] = "\n"
 struct Options {
     QString appDir;
     std::optional<QByteArray> site;
+    std::optional<OutputFormat> format;
+    bool details = true;
     bool record = true;
     bool changes = false;
     bool notify = false;
@@ -96,17 +110,28 @@ Options ParseArguments(int argc, char** argv)
             flag = argument != "--no-record";
             continue;
         }
+        if (argument == "--no-details") {
+            options.details = false;
+            continue;
+        }
         const bool isAppDir = argument == "--appdir";
         const bool isSite = argument == "--site";
-        if (!isAppDir && !isSite)
+        const bool isFormat = argument == "--format";
+        if (!isAppDir && !isSite && !isFormat)
             Fail(ExitUsage, "unknown argument \"" + argument + "\"; " + QByteArray(Usage).chopped(1));
-        if ((isAppDir && appDirGiven) || (isSite && options.site))
+        if ((isAppDir && appDirGiven) || (isSite && options.site) || (isFormat && options.format))
             Fail(ExitUsage, argument + " given twice");
         if (i + 1 >= argc)
             Fail(ExitUsage, argument + " needs a value");
         const QByteArray value = argv[++i];
         if (isSite) {
             options.site = value;
+            continue;
+        }
+        if (isFormat) {
+            options.format = ParseOutputFormat(value);
+            if (!options.format)
+                Fail(ExitUsage, "unknown format \"" + value + "\"; use tsv, jsonl or csv");
             continue;
         }
         appDirGiven = true;
@@ -118,18 +143,6 @@ Options ParseArguments(int argc, char** argv)
     if (!options.appDir.endsWith(u'/'))
         options.appDir += u'/';
     return options;
-}
-
-const char* VerdictName(LinkStatus status)
-{
-    switch (status) {
-    case lsFound: return "found";
-    case lsNotFound: return "not-found";
-    case lsConnectionError: return "connection-error";
-    case lsUnchecked:
-    case lsChecking: break;
-    }
-    return "unchecked";
 }
 
 // "checked 120 of 5000" on one terminal line, rewritten in place.
@@ -161,27 +174,25 @@ private:
     int m_shown = -1;
 };
 
-int Report(const LinkList& links, const WebsiteTree& websites, const HistoryRun* changes)
+int Report(const LinkList& links, const WebsiteTree& websites, OutputFormat format, const HistoryRun* changes)
 {
     bool allFound = true;
-    QByteArray out;
     links.forEachRow([&](const rMonitorInfo& link) {
-        if (!links.isVisible(link))
-            return;
-        allFound = allFound && link.Status == lsFound;
-        const HistoryChanges changed = changes ? changes->changesOf(link) : 0;
-        if (changes && !changed)
-            return;
-        out +=
-            QByteArray(VerdictName(link.Status)) + '\t' + websites.WebsiteNameById(link.SiteId) + '\t' + link.PageUrl;
-        if (changes)
-            out += '\t' + ChangeText(changed).toUtf8();
-        out += '\n';
+        if (links.isVisible(link))
+            allFound = allFound && link.Status == lsFound;
     });
     const std::array<QString, 4> texts = links.StatusBarTexts();
-    out += (texts[0] + u',' + texts[1] + u',' + texts[2] + u',' + texts[3]).toLatin1() + '\n';
+    const QByteArray counts = (texts[0] + u',' + texts[1] + u',' + texts[2] + u',' + texts[3]).toLatin1() + '\n';
+    ChangeOf changeOf;
+    if (changes)
+        changeOf = [changes](const rMonitorInfo& link) { return changes->changesOf(link); };
+    QByteArray out = LinkLines(links, websites, format, changeOf);
+    if (format == OutputFormat::Tsv)
+        out += counts;
     Write(stdout, out);
     std::fflush(stdout);
+    if (format != OutputFormat::Tsv)
+        Write(stderr, counts);
     return allFound ? ExitAllFound : ExitSomeFailed;
 }
 
@@ -212,6 +223,7 @@ int main(int argc, char** argv)
 
     Progress progress(links);
     CheckDispatcher dispatcher(links, websites, settings);
+    dispatcher.setAnalysePages(options.details);
     dispatcher.setRefreshStatusBar([&progress] { progress.update(); });
     try {
         dispatcher.StartAll();
@@ -227,7 +239,8 @@ int main(int argc, char** argv)
     dispatcher.shutdown();
     history.unwatch();
     history.flush();
-    const int status = Report(links, websites, options.changes ? &history : nullptr);
+    const int status =
+        Report(links, websites, options.format.value_or(OutputFormat::Tsv), options.changes ? &history : nullptr);
     if (options.notify) {
         DBusNotifier notifier;
         const QString failed = NotifyLostLinks(notifier, history.lost(), websites);

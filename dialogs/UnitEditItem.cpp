@@ -83,8 +83,11 @@ void StoreEditedLink(LinkList& links, const rMonitorInfo& record, const rMonitor
     LinkList::Update update(links);
     if (!links.updateFields(record, values))
         return;
-    if (uncheck)
+    if (uncheck) {
         links.setStatus(record, lsUnchecked);
+        // They told of the page or website the link had before.
+        links.setDetails(record, CheckDetails());
+    }
 }
 
 TfrmEditItem::TfrmEditItem(const WebsiteTree& websites, QWidget* parent)

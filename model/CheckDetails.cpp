@@ -3,16 +3,23 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
 constexpr qsizetype EndSize = sizeof(quint32);
 constexpr qsizetype StatusSize = sizeof(qint16);
+constexpr qsizetype AttemptNumbersSize = sizeof(qint16) + 2 * sizeof(qint32);
 
 // A status no response can carry is kept as none.
 qint16 StoredStatus(int status)
 {
     return status >= 0 && status <= 999 ? static_cast<qint16>(status) : qint16(0);
+}
+
+qint32 Clamp32(qint64 value)
+{
+    return static_cast<qint32>(std::clamp<qint64>(value, 0, std::numeric_limits<qint32>::max()));
 }
 
 std::uint16_t Clamp16(qsizetype value, qsizetype high)
@@ -36,42 +43,60 @@ QByteArrayView LinkKindName(LinkKind kind)
 
 CheckDetails::CheckDetails(const CheckFacts& facts)
     : m_bytes(facts.bytesReceived),
-      m_elapsedMs(static_cast<qint32>(std::clamp<qint64>(facts.elapsedMs, 0, std::numeric_limits<qint32>::max()))),
+      m_elapsedMs(Clamp32(facts.elapsedMs)),
       m_status(StoredStatus(facts.httpStatus)),
       m_hops(Clamp16(facts.redirects.size(), 0xffff)),
       m_kind(facts.analysis.kind),
-      m_extent(facts.analysis.extent)
+      m_extent(facts.analysis.extent),
+      m_tries(static_cast<std::uint8_t>(std::min<qsizetype>(facts.attempts.size(), 0xff)))
 {
     const LinkAnalysis& analysis = facts.analysis;
     const QByteArray reason = facts.reason.toUtf8();
+    std::vector<QByteArray> tryReasons;
+    tryReasons.reserve(m_tries);
+    for (qsizetype i = 0; i < m_tries; ++i)
+        tryReasons.push_back(facts.attempts[i].reason.toUtf8());
     const QByteArrayView texts[FieldCount] = {facts.failure,    reason,       facts.finalUrl,      facts.contentType,
                                               analysis.href,    analysis.rel, analysis.anchorText, analysis.canonical,
                                               analysis.evidence};
-    const qsizetype count = FieldCount + m_hops;
     qsizetype total = 0;
     for (const QByteArrayView text : texts)
         total += text.size();
     for (qsizetype i = 0; i < m_hops; ++i)
         total += facts.redirects[i].url.size();
+    for (qsizetype i = 0; i < m_tries; ++i)
+        total += facts.attempts[i].failure.size() + tryReasons[static_cast<std::size_t>(i)].size();
 
-    const qsizetype head = count * EndSize + m_hops * StatusSize;
+    const qsizetype head = textsStart();
     m_pool = QByteArray(head + total, Qt::Uninitialized);
     char* ends = m_pool.data();
-    char* statuses = ends + count * EndSize;
+    char* numbers = m_pool.data() + numbersStart();
     char* out = m_pool.data() + head;
     quint32 end = 0;
-    const auto put = [&](qsizetype index, QByteArrayView text) {
+    qsizetype index = 0;
+    const auto put = [&](QByteArrayView text) {
         if (!text.isEmpty())
             std::memcpy(out + end, text.data(), static_cast<std::size_t>(text.size()));
         end += static_cast<quint32>(text.size());
-        std::memcpy(ends + index * EndSize, &end, EndSize);
+        std::memcpy(ends + index++ * EndSize, &end, EndSize);
     };
-    for (int i = 0; i < FieldCount; ++i)
-        put(i, texts[i]);
+    const auto number = [&numbers](auto value) {
+        std::memcpy(numbers, &value, sizeof value);
+        numbers += sizeof value;
+    };
+    for (const QByteArrayView text : texts)
+        put(text);
     for (qsizetype i = 0; i < m_hops; ++i) {
-        put(FieldCount + i, facts.redirects[i].url);
-        const qint16 status = StoredStatus(facts.redirects[i].status);
-        std::memcpy(statuses + i * StatusSize, &status, StatusSize);
+        put(facts.redirects[i].url);
+        number(StoredStatus(facts.redirects[i].status));
+    }
+    for (qsizetype i = 0; i < m_tries; ++i) {
+        const AttemptStep& step = facts.attempts[i];
+        put(step.failure);
+        put(tryReasons[static_cast<std::size_t>(i)]);
+        number(StoredStatus(step.status));
+        number(Clamp32(step.pauseMs));
+        number(Clamp32(step.elapsedMs));
     }
 
     m_matchStart = Clamp16(analysis.matchStart, analysis.evidence.size());
@@ -81,12 +106,21 @@ CheckDetails::CheckDetails(const CheckFacts& facts)
                                         (analysis.canonicalElsewhere ? CanonicalElsewhereFlag : 0));
 }
 
-QByteArrayView CheckDetails::text(int index) const
+qsizetype CheckDetails::numbersStart() const
+{
+    return textCount() * EndSize;
+}
+
+qsizetype CheckDetails::textsStart() const
+{
+    return numbersStart() + m_hops * StatusSize + qsizetype(m_tries) * AttemptNumbersSize;
+}
+
+QByteArrayView CheckDetails::text(qsizetype index) const
 {
     if (m_pool.isNull())
         return {};
-    const qsizetype count = FieldCount + m_hops;
-    const char* texts = m_pool.constData() + count * EndSize + m_hops * StatusSize;
+    const char* texts = m_pool.constData() + textsStart();
     quint32 start = 0;
     quint32 end = 0;
     if (index > 0)
@@ -100,8 +134,23 @@ RedirectStep CheckDetails::redirect(qsizetype index) const
     if (index < 0 || index >= m_hops)
         return {};
     qint16 status = 0;
-    std::memcpy(&status, m_pool.constData() + (FieldCount + m_hops) * EndSize + index * StatusSize, StatusSize);
-    return {text(static_cast<int>(FieldCount + index)).toByteArray(), status};
+    std::memcpy(&status, m_pool.constData() + numbersStart() + index * StatusSize, StatusSize);
+    return {text(FieldCount + index).toByteArray(), status};
+}
+
+AttemptStep CheckDetails::attempt(qsizetype index) const
+{
+    if (index < 0 || index >= m_tries)
+        return {};
+    const char* numbers = m_pool.constData() + numbersStart() + m_hops * StatusSize + index * AttemptNumbersSize;
+    qint16 status = 0;
+    qint32 pause = 0;
+    qint32 elapsed = 0;
+    std::memcpy(&status, numbers, sizeof status);
+    std::memcpy(&pause, numbers + sizeof status, sizeof pause);
+    std::memcpy(&elapsed, numbers + sizeof status + sizeof pause, sizeof elapsed);
+    const qsizetype texts = FieldCount + m_hops + 2 * index;
+    return {text(texts).toByteArray(), status, QString::fromUtf8(text(texts + 1)), pause, elapsed};
 }
 
 QList<QByteArrayView> CheckDetails::relTokens() const
@@ -148,6 +197,8 @@ CheckFacts CheckDetails::facts() const
     analysis.evidence = evidence().toByteArray();
     analysis.matchStart = m_matchStart;
     analysis.matchLength = m_matchLength;
+    for (qsizetype i = 0; i < m_tries; ++i)
+        facts.attempts.append(attempt(i));
     return facts;
 }
 
@@ -156,5 +207,33 @@ bool CheckDetails::operator==(const CheckDetails& other) const
     return m_pool.isNull() == other.m_pool.isNull() && m_pool == other.m_pool && m_bytes == other.m_bytes &&
         m_elapsedMs == other.m_elapsedMs && m_status == other.m_status && m_hops == other.m_hops &&
         m_matchStart == other.m_matchStart && m_matchLength == other.m_matchLength && m_kind == other.m_kind &&
-        m_extent == other.m_extent && m_flags == other.m_flags;
+        m_extent == other.m_extent && m_flags == other.m_flags && m_tries == other.m_tries;
+}
+
+DetailsHandle::DetailsHandle(const DetailsHandle& other)
+    : m_value(other.m_value ? std::make_unique<const CheckDetails>(*other.m_value) : nullptr)
+{
+}
+
+DetailsHandle& DetailsHandle::operator=(const DetailsHandle& other)
+{
+    if (this != &other)
+        m_value = other.m_value ? std::make_unique<const CheckDetails>(*other.m_value) : nullptr;
+    return *this;
+}
+
+DetailsHandle::~DetailsHandle() = default;
+
+const CheckDetails& DetailsHandle::get() const
+{
+    static const CheckDetails none;
+    return m_value ? *m_value : none;
+}
+
+void DetailsHandle::set(CheckDetails details)
+{
+    if (details.isNull())
+        m_value.reset();
+    else
+        m_value = std::make_unique<const CheckDetails>(std::move(details));
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 // Whether a fetched page links to the website, and how.
 enum class LinkKind : std::uint8_t {
@@ -58,6 +59,17 @@ struct RedirectStep {
     bool operator==(const RedirectStep&) const = default;
 };
 
+// One try of a fetch that was tried more than once.
+struct AttemptStep {
+    QByteArray failure;  // its failure kind in kebab case, empty when it succeeded
+    int status = 0;      // the last status code it read; 0 when none was
+    QString reason;      // why it failed, for a person
+    qint64 pauseMs = 0;  // the wait before it; 0 for the first
+    qint64 elapsedMs = 0;
+
+    bool operator==(const AttemptStep&) const = default;
+};
+
 // Everything one check found out, as plain fields: what CheckDetails is made from and gives back.
 struct CheckFacts {
     int httpStatus = 0;   // of the last response; 0 when no status was read
@@ -70,6 +82,9 @@ struct CheckFacts {
     QByteArray contentType;
     bool blocked = false;  // bot protection or a rate limit answered, not the page
     LinkAnalysis analysis;
+    // Every try in order when the fetch was tried again; empty when one try settled it, whose
+    // outcome the fields above already tell. The fields above are the last try's.
+    QList<AttemptStep> attempts;
 
     bool operator==(const CheckFacts&) const = default;
 };
@@ -110,10 +125,14 @@ public:
     int matchStart() const { return m_matchStart; }
     int matchLength() const { return m_matchLength; }
 
+    qsizetype attemptCount() const { return m_tries; }
+    AttemptStep attempt(qsizetype index) const;
+
     bool operator==(const CheckDetails& other) const;
 
 private:
-    // The texts in the pool, in this order; the redirects' addresses follow them.
+    // The texts in the pool, in this order; the redirects' addresses follow them, then each
+    // attempt's failure kind and reason.
     enum Field : int { Failure, Reason, FinalUrl, ContentType, Href, Rel, AnchorText, Canonical, Evidence, FieldCount };
     enum Flag : std::uint8_t {
         BlockedFlag = 1,
@@ -122,10 +141,14 @@ private:
         CanonicalElsewhereFlag = 8,
     };
 
-    QByteArrayView text(int index) const;
+    QByteArrayView text(qsizetype index) const;
+    qsizetype textCount() const { return FieldCount + m_hops + 2 * qsizetype(m_tries); }
+    qsizetype numbersStart() const;
+    qsizetype textsStart() const;
 
     // The pool: the end of every text (32-bit, from the start of the texts), the redirects'
-    // statuses (16-bit), then the texts themselves one after another.
+    // statuses (16-bit), each attempt's status (16-bit), pause and time taken (32-bit each), then
+    // the texts themselves one after another.
     QByteArray m_pool;
     qint64 m_bytes = 0;
     qint32 m_elapsedMs = 0;
@@ -136,4 +159,26 @@ private:
     LinkKind m_kind = LinkKind::Unknown;
     AnalysisExtent m_extent = AnalysisExtent::NotAnalysed;
     std::uint8_t m_flags = 0;
+    std::uint8_t m_tries = 0;
+};
+
+// The latest details of a link, as its record keeps them: one pointer, null until a check has
+// reported, so that a link never checked costs no more than that. Copies copy the value (whose
+// texts are shared).
+class DetailsHandle {
+public:
+    DetailsHandle() = default;
+    DetailsHandle(const DetailsHandle& other);
+    DetailsHandle& operator=(const DetailsHandle& other);
+    DetailsHandle(DetailsHandle&&) noexcept = default;
+    DetailsHandle& operator=(DetailsHandle&&) noexcept = default;
+    ~DetailsHandle();
+
+    // A null value when no check has reported.
+    const CheckDetails& get() const;
+    // Null details let the value go.
+    void set(CheckDetails details);
+
+private:
+    std::unique_ptr<const CheckDetails> m_value;
 };

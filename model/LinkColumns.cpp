@@ -2,6 +2,7 @@
 
 #include "model/DateTimeCodec.h"
 #include "model/TextUtil.h"
+#include "model/WebsiteTree.h"
 
 #include <cmath>
 #include <limits>
@@ -40,7 +41,36 @@ std::int64_t MillisecondKey(double days)
     return static_cast<std::int64_t>(ms);
 }
 
-int VSTItemCompareNodes(const rMonitorInfo& a, const rMonitorInfo& b, int column)
+int DefaultColumnWidth(int column)
+{
+    switch (column) {
+    case ColLink: return 90;
+    case ColHttp: return 70;
+    case ColAnchorText: return 160;
+    case ColWebsite: return 120;
+    default: return 50;
+    }
+}
+
+DetailsSortKey DetailsKey(const CheckDetails& details, int column)
+{
+    switch (column) {
+    case ColLink: return {static_cast<std::uint64_t>(details.linkKind()), {}};
+    case ColHttp: {
+        // As HttpCellText shows it: the status as a number, or else the kind as a text.
+        const QByteArrayView failure = details.failure();
+        if (details.httpStatus() > 0 && (failure.isEmpty() || failure == "http-status"))
+            return {(std::uint64_t(1) << 32) | static_cast<std::uint32_t>(details.httpStatus()), {}};
+        if (!failure.isEmpty())
+            return {std::uint64_t(2) << 32, failure};
+        return {};
+    }
+    case ColAnchorText: return {0, details.anchorText()};
+    default: return {};
+    }
+}
+
+int VSTItemCompareNodes(const rMonitorInfo& a, const rMonitorInfo& b, int column, const WebsiteTree* websites)
 {
     switch (column) {
     case ColResult: return a.Status < b.Status ? -1 : (a.Status > b.Status ? 1 : 0);
@@ -50,6 +80,17 @@ int VSTItemCompareNodes(const rMonitorInfo& a, const rMonitorInfo& b, int column
     case ColEmail: return CompareFolded(a.Email, b.Email);
     case ColCreated: return compareDateTimes(a.Created, b.Created);
     case ColLastCheck: return compareDateTimes(a.LastCheck, b.LastCheck);
+    case ColLink:
+    case ColHttp:
+    case ColAnchorText: {
+        const DetailsSortKey ka = DetailsKey(a.Details.get(), column);
+        const DetailsSortKey kb = DetailsKey(b.Details.get(), column);
+        if (ka.number != kb.number)
+            return ka.number < kb.number ? -1 : 1;
+        return CompareFolded(ka.text, kb.text);
+    }
+    case ColWebsite:
+        return websites ? CompareFolded(websites->WebsiteNameById(a.SiteId), websites->WebsiteNameById(b.SiteId)) : 0;
     default: return 0;
     }
 }
@@ -65,7 +106,15 @@ const QByteArray* SortText(const rMonitorInfo& link, int column)
     }
 }
 
-QByteArray VSTItemGetText(const rMonitorInfo& link, int column, const DateTimeCodec& dates)
+QByteArray HttpCellText(const CheckDetails& details)
+{
+    const QByteArrayView failure = details.failure();
+    if (details.httpStatus() > 0 && (failure.isEmpty() || failure == "http-status"))
+        return QByteArray::number(details.httpStatus());
+    return failure.toByteArray();
+}
+
+QByteArray VSTItemGetText(const rMonitorInfo& link, int column, const DateTimeCodec& dates, const WebsiteTree* websites)
 {
     switch (column) {
     case ColUrl: return link.PageUrl;
@@ -74,6 +123,10 @@ QByteArray VSTItemGetText(const rMonitorInfo& link, int column, const DateTimeCo
     case ColEmail: return link.Email;
     case ColCreated: return dates.toText(link.Created);
     case ColLastCheck: return link.LastCheck == 0 ? QByteArray() : dates.toText(link.LastCheck);
+    case ColLink: return LinkKindName(link.Details.get().linkKind()).toByteArray();
+    case ColHttp: return HttpCellText(link.Details.get());
+    case ColAnchorText: return link.Details.get().anchorText().toByteArray();
+    case ColWebsite: return websites ? websites->WebsiteNameById(link.SiteId) : QByteArray();
     default: return {};
     }
 }
@@ -122,4 +175,9 @@ bool StatusSortsBy(int column)
 bool LastCheckSortsBy(int column)
 {
     return column == ColLastCheck;
+}
+
+bool DetailsSortBy(int column)
+{
+    return column == ColLink || column == ColHttp || column == ColAnchorText;
 }

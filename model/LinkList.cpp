@@ -281,7 +281,7 @@ bool LinkList::setStatus(const rMonitorInfo& record, LinkStatus status)
     return true;
 }
 
-bool LinkList::setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck)
+bool LinkList::setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck, CheckDetails details)
 {
     const Index x = nodeOf(record);
     if (!x)
@@ -290,7 +290,24 @@ bool LinkList::setVerdict(const rMonitorInfo& record, LinkStatus status, double 
     m_rows.value(x)->LastCheck = lastCheck;
     if (LastCheckSortsBy(m_sorter.column()))
         m_sorter.keyChanged(x);
+    m_rows.value(x)->Details.set(std::move(details));
+    if (DetailsSortBy(m_sorter.column()))
+        m_sorter.keyChanged(x);
     return setStatus(record, status);
+}
+
+bool LinkList::setDetails(const rMonitorInfo& record, CheckDetails details)
+{
+    const Index x = nodeOf(record);
+    if (!x)
+        return false;
+    Update update(*this);
+    m_rows.value(x)->Details.set(std::move(details));
+    if (DetailsSortBy(m_sorter.column()))
+        m_sorter.keyChanged(x);
+    if (announcing() && m_rows.test(x, RowVisible))
+        m_observer->rowChanged(static_cast<int>(m_rows.rank<RowVisible>(x)));
+    return true;
 }
 
 bool LinkList::updateFields(const rMonitorInfo& record, const rMonitorInfo& values)
@@ -449,6 +466,18 @@ void LinkList::SortByColumn(int column)
     m_sorter.setOrder(column, !m_sorter.descending());
     if (m_observer)
         m_observer->sortChanged();
+}
+
+void LinkList::setWebsites(const WebsiteTree* websites)
+{
+    Update update(*this);
+    m_sorter.setWebsites(websites);
+}
+
+void LinkList::websitesChanged()
+{
+    Update update(*this);
+    m_sorter.websitesChanged();
 }
 
 void LinkList::ArrangeItem(int entry)

@@ -27,7 +27,7 @@ class WebsiteTree;
 // one a stable sort of the previous order gives, also when only a few rows changed and the list
 // merely moves them.
 //
-// Records change through the list only (setStatus, setVerdict, updateFields), so that it knows
+// Records change through the list only (setStatus, setVerdict, setDetails, updateFields), so that it knows
 // which rows to move and keeps its counts. A record whose row is removed has Attached set to false.
 //
 // Rows are addressed three ways: by display row (0 to rowCount()-1, hidden rows included), by
@@ -102,7 +102,10 @@ public:
 
     // Changing a row's record. False when the record has no row here (nothing changes then).
     bool setStatus(const rMonitorInfo& record, LinkStatus status);
-    bool setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck);
+    // A check's outcome: its verdict, its time and what it found out beside the verdict.
+    bool setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck,
+                    CheckDetails details = CheckDetails());
+    bool setDetails(const rMonitorInfo& record, CheckDetails details);
     // Copies the stored fields (SiteId, PageUrl, FirstName, LastName, Email, Created, LastCheck)
     // and tests the row against the search again.
     bool updateFields(const rMonitorInfo& record, const rMonitorInfo& values);
@@ -140,6 +143,11 @@ public:
     void VSTItemHeaderClick(int column) { SortByColumn(column); }
     void SortByColumn(int column);
     void ArrangeItem(int entry);
+    // The websites whose Names the Website column sorts by (none: that column leaves the order as it
+    // is). The tree must outlive the list or be set to null first.
+    void setWebsites(const WebsiteTree* websites);
+    // A website was added, renamed or removed: a list sorted by Website sorts again.
+    void websitesChanged();
 
     // Status bar: " N inbound link(s)", " N found", " N not found", " N connection error", all
     // counting visible rows.

@@ -3,6 +3,7 @@
 #include "model/LinkColumns.h"
 #include "model/LinkListObserver.h"
 #include "model/TextUtil.h"
+#include "model/WebsiteTree.h"
 
 #include <algorithm>
 #include <utility>
@@ -22,14 +23,18 @@ constexpr std::size_t RowsPerMovedRow = 64;
 struct SortItem {
     std::uint64_t high;
     std::uint64_t low;
-    const QByteArray* text;
+    const char* text;
+    std::uint32_t size;
     std::uint32_t node;
+
+    QByteArrayView view() const { return QByteArrayView(text, size); }
 };
 
-// The bytes of `text` from `from` on, folded, big-endian, zero-padded. Words that differ order
-// their texts as CompareFolded does: a zero pad meets either a real zero byte (a tie, settled by
-// the full comparison) or a longer text, which sorts later anyway.
-void packFolded(const QByteArray& text, qsizetype from, std::uint64_t& high, std::uint64_t& low)
+// The bytes of `text` from `from` on, folded, big-endian, zero-padded: the first eight in `high`
+// and the next eight in `low`. Words that differ order their texts as CompareFolded does: a zero
+// pad meets either a real zero byte (a tie, settled by the full comparison) or a longer text, which
+// sorts later anyway.
+void packFolded(QByteArrayView text, qsizetype from, std::uint64_t& high, std::uint64_t& low)
 {
     unsigned char bytes[16] = {};
     const qsizetype n = std::min<qsizetype>(16, std::max<qsizetype>(0, text.size() - from));
@@ -47,10 +52,10 @@ qsizetype commonFoldedPrefix(const std::vector<SortItem>& items)
 {
     if (items.empty())
         return 0;
-    const QByteArray& first = *items.front().text;
+    const QByteArrayView first = items.front().view();
     qsizetype common = first.size();
     for (const SortItem& item : items) {
-        const QByteArray& t = *item.text;
+        const QByteArrayView t = item.view();
         qsizetype i = 0;
         const qsizetype n = std::min(common, t.size());
         while (i < n && UpperAscii(t[i]) == UpperAscii(first[i]))
@@ -62,6 +67,13 @@ qsizetype commonFoldedPrefix(const std::vector<SortItem>& items)
     return common;
 }
 
+// Columns whose key is a text alone; the others lead with a number.
+bool TextOnly(int column)
+{
+    return column == ColUrl || column == ColFirstName || column == ColLastName || column == ColEmail ||
+        column == ColAnchorText;
+}
+
 }  // namespace
 
 void LinkSorter::setOrder(int column, bool descending)
@@ -69,6 +81,80 @@ void LinkSorter::setOrder(int column, bool descending)
     m_column = column;
     m_descending = descending;
     m_sortAllPending = true;
+    m_siteRanks.clear();
+    if (m_column == ColWebsite)
+        rankNames();
+}
+
+void LinkSorter::setWebsites(const WebsiteTree* websites)
+{
+    m_websites = websites;
+    websitesChanged();
+}
+
+void LinkSorter::websitesChanged()
+{
+    if (m_column != ColWebsite)
+        return;
+    rankNames();
+    m_sortAllPending = true;
+}
+
+void LinkSorter::rankNames()
+{
+    m_siteRanks.clear();
+    if (!m_websites)
+        return;
+    std::vector<std::int32_t> ids;
+    for (const rMySiteInfo& site : m_websites->children())
+        ids.push_back(site.Id);
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    const auto less = [](const QByteArray& a, const QByteArray& b) { return CompareFolded(a, b) < 0; };
+    // A link whose website is gone sorts as one of a website without a Name, first.
+    std::vector<QByteArray> names{QByteArray()};
+    for (const std::int32_t id : ids)
+        names.push_back(m_websites->WebsiteNameById(id));
+    std::vector<QByteArray> distinct = names;
+    std::sort(distinct.begin(), distinct.end(), less);
+    distinct.erase(std::unique(distinct.begin(), distinct.end(),
+                               [](const QByteArray& a, const QByteArray& b) { return CompareFolded(a, b) == 0; }),
+                   distinct.end());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const auto at = std::lower_bound(distinct.begin(), distinct.end(), names[i + 1], less);
+        m_siteRanks.emplace_back(ids[i], static_cast<std::uint32_t>(at - distinct.begin()));
+    }
+}
+
+std::uint32_t LinkSorter::siteRank(std::int32_t siteId) const
+{
+    const auto at = std::lower_bound(m_siteRanks.begin(), m_siteRanks.end(), siteId,
+                                     [](const auto& entry, std::int32_t id) { return entry.first < id; });
+    return at != m_siteRanks.end() && at->first == siteId ? at->second : 0;
+}
+
+LinkSorter::RowKey LinkSorter::keyOf(const rMonitorInfo& r) const
+{
+    switch (m_column) {
+    case ColResult: return {r.Status, {}};
+    case ColCreated:
+    case ColLastCheck:
+        // Signed order as unsigned.
+        return {static_cast<std::uint64_t>(MillisecondKey(m_column == ColCreated ? r.Created : r.LastCheck)) ^
+                    (std::uint64_t(1) << 63),
+                {}};
+    case ColWebsite: return {siteRank(r.SiteId), {}};
+    case ColLink:
+    case ColHttp:
+    case ColAnchorText: {
+        const DetailsSortKey key = DetailsKey(r.Details.get(), m_column);
+        return {key.number, key.text};
+    }
+    default:
+        if (const QByteArray* text = SortText(r, m_column))
+            return {0, *text};
+        return {};
+    }
 }
 
 void LinkSorter::keyChanged(Index x)
@@ -106,9 +192,19 @@ void LinkSorter::sort(LinkListObserver* observer)
     }
 }
 
+// As VSTItemCompareNodes orders the rows, through the keys the full sort uses.
+int LinkSorter::compare(const rMonitorInfo& a, const rMonitorInfo& b) const
+{
+    const RowKey ka = keyOf(a);
+    const RowKey kb = keyOf(b);
+    if (ka.number != kb.number)
+        return ka.number < kb.number ? -1 : 1;
+    return CompareFolded(ka.text, kb.text);
+}
+
 bool LinkSorter::before(const rMonitorInfo& a, const rMonitorInfo& b) const
 {
-    const int c = VSTItemCompareNodes(a, b, m_column);
+    const int c = compare(a, b);
     return m_descending ? c > 0 : c < 0;
 }
 
@@ -128,26 +224,27 @@ void LinkSorter::sortAll()
     std::vector<SortItem> items;
     items.reserve(order.size());
     for (Index x : order) {
-        const rMonitorInfo& r = *m_rows.value(x);
-        SortItem item{0, 0, SortText(r, m_column), x};
-        if (m_column == ColResult)
-            item.high = r.Status;
-        else if (m_column == ColCreated || m_column == ColLastCheck)
-            item.high = static_cast<std::uint64_t>(MillisecondKey(m_column == ColCreated ? r.Created : r.LastCheck)) ^
-                (std::uint64_t(1) << 63);  // signed order as unsigned
-        items.push_back(item);
+        const RowKey key = keyOf(*m_rows.value(x));
+        items.push_back({key.number, 0, key.text.data(), static_cast<std::uint32_t>(key.text.size()), x});
     }
-    if (items.front().text) {
+    const bool textOnly = TextOnly(m_column);
+    const bool withText = textOnly || m_column == ColHttp;
+    if (textOnly) {
         const qsizetype common = commonFoldedPrefix(items);
         for (SortItem& item : items)
-            packFolded(*item.text, common, item.high, item.low);
+            packFolded(item.view(), common, item.high, item.low);
+    } else if (withText) {
+        // The number leads; the text's first bytes follow in the second word.
+        std::uint64_t rest = 0;
+        for (SortItem& item : items)
+            packFolded(item.view(), 0, item.low, rest);
     }
-    auto compare = [](const SortItem& a, const SortItem& b) {
+    auto compare = [withText](const SortItem& a, const SortItem& b) {
         if (a.high != b.high)
             return a.high < b.high ? -1 : 1;
         if (a.low != b.low)
             return a.low < b.low ? -1 : 1;
-        return a.text ? CompareFolded(*a.text, *b.text) : 0;
+        return withText ? CompareFolded(a.view(), b.view()) : 0;
     };
     if (m_descending)
         std::stable_sort(items.begin(), items.end(),

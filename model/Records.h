@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/CheckDetails.h"
+
 #include <QByteArray>
 
 #include <cstdint>
@@ -36,6 +38,8 @@ struct rMonitorInfo {
     double Created = 0;
     double LastCheck = 0;
     const ThreadDoCheck* Worker = nullptr;  // the worker checking this link now, null once it ended; never dereferenced
+    // What the latest check found out beside its verdict; kept in memory only.
+    DetailsHandle Details;
     LinkStatus Status = lsUnchecked;
     // False once the row that held this record is gone (deleted, restored over, shut down).
     // A running worker may still hold the record; its late results must then change nothing.

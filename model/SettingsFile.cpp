@@ -39,13 +39,27 @@ std::optional<QByteArray> readWhole(const QString& path)
 
 }  // namespace
 
-IntKey Keys::ColumnWidth(int column)
+namespace {
+
+const char* ColumnKeyName(int column)
 {
     static constexpr const char* names[] = {"0",  "1",  "2",  "3",  "4",  "5",  "6",  "7",  "8",  "9",  "10", "11",
                                             "12", "13", "14", "15", "16", "17", "18", "19", "20", "21", "22", "23"};
     static_assert(std::size(names) >= LinkColumnCount, "a key name for every column of the links list");
     Q_ASSERT(column >= 0 && column < LinkColumnCount);
-    return {"ColumnWidth", names[std::clamp(column, 0, LinkColumnCount - 1)], ColumnWidthDefault};
+    return names[std::clamp(column, 0, LinkColumnCount - 1)];
+}
+
+}  // namespace
+
+IntKey Keys::ColumnWidth(int column)
+{
+    return {"ColumnWidth", ColumnKeyName(column), DefaultColumnWidth(column)};
+}
+
+IntKey Keys::ColumnVisible(int column)
+{
+    return {"ColumnVisible", ColumnKeyName(column), NoChoice};
 }
 
 SettingsFile::SettingsFile(QString path) : m_path(std::move(path))

@@ -49,9 +49,17 @@ inline constexpr IntKey HostDelay{"Connect", "HostDelay", 0};
 inline constexpr BoolKey Retry{"Connect", "Retry", true};
 // The User-Agent sent instead of the program's own when not empty. Hand-added only.
 inline constexpr TextKey UserAgent{"Connect", "UserAgent", ""};
-inline constexpr int ColumnWidthDefault = 50;
-// "ColumnWidth"/"0", "1", ..., one per column of the inbound links list (LinkColumnCount of them).
+// "ColumnWidth"/"0", "1", ..., one per column of the inbound links list (LinkColumnCount of them),
+// each with DefaultColumnWidth as its default.
 IntKey ColumnWidth(int column);
+// "ColumnVisible"/"2", "3", ...: 1 shows the column, 0 hides it. Without a value (no key, an empty
+// one) the column follows its own rule: shown, but Website only while "All my websites" is focused.
+// NoChoice is what a read gives then.
+inline constexpr int NoChoice = -1;
+IntKey ColumnVisible(int column);
+// The details pane under the links list: whether it shows, and its height in pixels.
+inline constexpr BoolKey ShowDetails{"Common", "ShowDetails", false};
+inline constexpr IntKey DetailsHeight{"Common", "DetailsHeight", 180};
 }  // namespace Keys
 
 // config.ini, in the private-profile INI format. Every call reads or writes the file itself; there

@@ -68,6 +68,23 @@ TEST(FetchDetails, AFailedFetchSaysWhyAndIsNotAnalysed)
     EXPECT_EQ(DetailsOfFetch(Page(302, {}), "mysite.example").linkKind(), LinkKind::Unknown);
 }
 
+TEST(FetchDetails, BothTriesOfARetriedFetchAreKept)
+{
+    FetchResult fetch = Page(200);
+    fetch.attempts = {{FetchError::HttpStatus, 503, QStringLiteral("HTTP 503 Service Unavailable"), 0, 12, 90},
+                      {FetchError::None, 200, {}, 1500, 8, 400}};
+    const CheckDetails details = DetailsOfFetch(fetch, "mysite.example");
+    ASSERT_EQ(details.attemptCount(), 2);
+    EXPECT_EQ(details.attempt(0),
+              (AttemptStep{"http-status", 503, QStringLiteral("HTTP 503 Service Unavailable"), 0, 12}));
+    EXPECT_EQ(details.attempt(1), (AttemptStep{{}, 200, {}, 1500, 8}));
+    EXPECT_EQ(details.linkKind(), LinkKind::Followed);
+
+    // One try tells nothing the other fields do not.
+    fetch.attempts.resize(1);
+    EXPECT_EQ(DetailsOfFetch(fetch, "mysite.example").attemptCount(), 0);
+}
+
 TEST(FetchDetails, BotProtectionAndRateLimitsAreBlocked)
 {
     for (const int status : {401, 403, 429, 999}) {

@@ -212,18 +212,28 @@ TEST_F(QuorvaneCheck, RecordsEveryCheckAndPrintsOnlyTheChanges)
     serveAgain();
     const Outcome second = run({QStringLiteral("--changes"), QStringLiteral("--appdir"), m_dir.path()});
     EXPECT_EQ(second.exitCode, 1) << second.err.toStdString();
+    // The pages' links changed with the verdicts.
     EXPECT_EQ(second.out,
-              "not-found\tMy site\t" + m_urls[0] + "\tlost\n" + "found\tMy site\t" + m_urls[1] + "\tback\n" +
-                  " 5 inbound link(s), 3 found, 1 not found, 1 connection error\n");
+              "not-found\tMy site\t" + m_urls[0] + "\tlost, now no link\n" + "found\tMy site\t" + m_urls[1] +
+                  "\tback, now followed\n" + " 5 inbound link(s), 3 found, 1 not found, 1 connection error\n");
     EXPECT_EQ(second.err, "");
+
+    // The same as data, with the change under a key of its own.
+    m_pages[0].second = OkResponse("<a href=\"http://www.my-site.test/\">");
+    serveAgain();
+    const Outcome jsonl = run({QStringLiteral("--changes"), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                               QStringLiteral("--appdir"), m_dir.path()});
+    ASSERT_EQ(jsonl.out.count('\n'), 1) << jsonl.out.toStdString();
+    EXPECT_TRUE(jsonl.out.contains("\"page\":\"" + m_urls[0] + "\"")) << jsonl.out.toStdString();
+    EXPECT_TRUE(jsonl.out.contains(",\"change\":\"back, now followed\",")) << jsonl.out.toStdString();
 
     HistoryStore store(m_dir.filePath(QLatin1StringView(HistoryStore::FileName)));
     ASSERT_TRUE(store.isReadable()) << store.problem().toStdString();
     EXPECT_EQ(store.latestChecks().size(), 5);
-    const HistorySummary lost = store.summary({1, m_urls[0]});
-    EXPECT_EQ(lost.checkCount, 2);
-    EXPECT_GT(lost.lostSince, 0);
-    EXPECT_EQ(store.history({2, m_urls[2]}, 10).front().check.verdict, lsFound);
+    EXPECT_EQ(store.summary({1, m_urls[0]}).checkCount, 3);
+    const HistoryEntry latest = store.history({2, m_urls[2]}, 10).front();
+    EXPECT_EQ(latest.check.verdict, lsFound);
+    EXPECT_EQ(latest.check.details.linkKind(), LinkKind::Followed);
 }
 
 TEST_F(QuorvaneCheck, NoRecordLeavesTheHistoryAlone)
@@ -241,7 +251,7 @@ TEST_F(QuorvaneCheck, NoRecordLeavesTheHistoryAlone)
     const Outcome compared =
         run({QStringLiteral("--no-record"), QStringLiteral("--changes"), QStringLiteral("--appdir"), m_dir.path()});
     EXPECT_EQ(compared.out,
-              "not-found\tMy site\t" + m_urls[0] + "\tlost\n" +
+              "not-found\tMy site\t" + m_urls[0] + "\tlost, now no link\n" +
                   " 5 inbound link(s), 2 found, 2 not found, 1 connection error\n");
     HistoryStore store(m_dir.filePath(QLatin1StringView(HistoryStore::FileName)));
     EXPECT_EQ(store.summary({1, m_urls[0]}).checkCount, 1);

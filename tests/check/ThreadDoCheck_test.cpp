@@ -108,6 +108,44 @@ TEST_F(Verdicts, EveryOutcomeIsStoredWithTheTimeOfTheCheck)
     EXPECT_EQ(m_dispatcher->RunningChecks(), 0);
 }
 
+TEST_F(Verdicts, DetailsArriveWithTheVerdictAndNeverChangeIt)
+{
+    const QByteArray domain = "www.my-site.test";
+    // Only an entity-encoded link: the byte search misses it, the analysis does not.
+    const LinkRecord encoded =
+        addCase(OkResponse("<p><a href=\"http&#58;//www&#46;my-site&#46;test/\">Mine</a></p>"), domain);
+    const LinkRecord nofollow =
+        addCase(OkResponse("<a rel=\"Sponsored\" href=\"http://www.my-site.test/x\">My site</a>"), domain);
+    const LinkRecord gone = addCase("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", domain);
+    checkAll();
+
+    EXPECT_EQ(encoded->Status, lsNotFound);
+    const CheckDetails& found = encoded->Details.get();
+    EXPECT_EQ(found.httpStatus(), 200);
+    EXPECT_EQ(found.linkKind(), LinkKind::Followed);
+    EXPECT_EQ(found.href(), "http://www.my-site.test/");
+    EXPECT_EQ(found.anchorText(), "Mine");
+    EXPECT_EQ(nofollow->Status, lsFound);
+    EXPECT_EQ(nofollow->Details.get().linkKind(), LinkKind::Nofollow);
+    EXPECT_EQ(nofollow->Details.get().rel(), "sponsored");
+    EXPECT_EQ(gone->Status, lsConnectionError);
+    EXPECT_EQ(gone->Details.get().failure(), "http-status");
+    EXPECT_EQ(gone->Details.get().reason(), QStringLiteral("HTTP 404 Not Found"));
+    EXPECT_EQ(gone->Details.get().httpStatus(), 404);
+
+    // Without the analysis a check still tells how the fetch went; the next check replaces them.
+    m_dispatcher->setAnalysePages(false);
+    m_servers[1]->answer(OkResponse("<a href=\"http://www.my-site.test/\">again</a>"));
+    m_links.clearSelection();
+    m_links.setSelected(*nofollow, true);
+    m_dispatcher->StartSelected();
+    m_dispatcher->WaitUntilIdle();
+    EXPECT_EQ(nofollow->Status, lsFound);
+    EXPECT_EQ(nofollow->Details.get().httpStatus(), 200);
+    EXPECT_EQ(nofollow->Details.get().linkKind(), LinkKind::Unknown);
+    EXPECT_EQ(nofollow->Details.get().extent(), AnalysisExtent::NotAnalysed);
+}
+
 TEST(MatchPage, FoldsOnlyAsciiLettersAndSearchesTheWholePage)
 {
     EXPECT_TRUE(MatchPage("xx WWW.MY-SITE.TEST/ yy", "www.my-site.test"));

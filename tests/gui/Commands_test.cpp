@@ -108,6 +108,8 @@ TEST_F(CommandsTest, MenuBarHasEveryEntryAndShortcut)
         QStringLiteral("  Check &Selected"),
         QStringLiteral("  -"),
         QStringLiteral("  S&top"),
+        QStringLiteral("&View"),
+        QStringLiteral("  &Details\tF11"),
         QStringLiteral("&Tools"),
         QStringLiteral("  &Options"),
         QStringLiteral("&Help"),
@@ -166,8 +168,8 @@ TEST_F(CommandsTest, NoShortcutHasTwoOwners)
     EXPECT_EQ(keys,
               (QStringList{QStringLiteral("Ctrl+A"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+F"),
                            QStringLiteral("Ctrl+N"), QStringLiteral("Ctrl+Q"), QStringLiteral("Ctrl+R"),
-                           QStringLiteral("Del"), QStringLiteral("Enter"), QStringLiteral("F1"), QStringLiteral("F5"),
-                           QStringLiteral("Return")}));
+                           QStringLiteral("Del"), QStringLiteral("Enter"), QStringLiteral("F1"), QStringLiteral("F11"),
+                           QStringLiteral("F5"), QStringLiteral("Return")}));
 }
 
 TEST(StandardKeys, HelpModifyAndExitAnswerTheirUsualKeys)

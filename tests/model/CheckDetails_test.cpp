@@ -28,6 +28,8 @@ CheckFacts FullFacts()
     analysis.evidence = "<p>See <a rel=nofollow href=https://mysite.example/>My site</a></p>";
     analysis.matchStart = 7;
     analysis.matchLength = 53;
+    facts.attempts = {{"read-timeout", 0, QStringLiteral("No answer within 30 s"), 0, 30012},
+                      {{}, 200, {}, 2000, 1234}};
     return facts;
 }
 
@@ -47,6 +49,10 @@ TEST(CheckDetails, KeepsEveryFactItIsGiven)
     EXPECT_TRUE(details.noindex());
     EXPECT_FALSE(details.pageNofollow());
     EXPECT_TRUE(details.canonicalElsewhere());
+    ASSERT_EQ(details.attemptCount(), 2);
+    EXPECT_EQ(details.attempt(0), facts.attempts[0]);
+    EXPECT_EQ(details.attempt(1).pauseMs, 2000);
+    EXPECT_EQ(details.attempt(2), AttemptStep());
 
     CheckFacts failed;
     failed.failure = "connect-timeout";
@@ -89,6 +95,9 @@ TEST(CheckDetails, EqualityTellsEveryFieldApart)
     EXPECT_TRUE(differs([](CheckFacts& f) { f.analysis.kind = LinkKind::Followed; }));
     EXPECT_TRUE(differs([](CheckFacts& f) { f.analysis.pageNofollow = true; }));
     EXPECT_TRUE(differs([](CheckFacts& f) { f.analysis.matchStart = 8; }));
+    EXPECT_TRUE(differs([](CheckFacts& f) { f.attempts.removeLast(); }));
+    EXPECT_TRUE(differs([](CheckFacts& f) { f.attempts[1].pauseMs = 1000; }));
+    EXPECT_TRUE(differs([](CheckFacts& f) { f.attempts[0].failure = "read"; }));
     // The same bytes moved from one text to the next are a different value.
     EXPECT_TRUE(differs([](CheckFacts& f) {
         f.analysis.href.chop(1);
@@ -103,6 +112,7 @@ TEST(CheckDetails, OutOfRangeValuesAreKeptInRange)
     facts.httpStatus = 70000;
     facts.elapsedMs = -5;
     facts.redirects = {{"http://a.test/", -1}};
+    facts.attempts = {{"connect", 1000, {}, -1, qint64(1) << 40}};
     facts.analysis.evidence = "0123456789";
     facts.analysis.matchStart = 8;
     facts.analysis.matchLength = 400;
@@ -110,6 +120,7 @@ TEST(CheckDetails, OutOfRangeValuesAreKeptInRange)
     EXPECT_EQ(details.httpStatus(), 0);
     EXPECT_EQ(details.elapsedMs(), 0);
     EXPECT_EQ(details.redirect(0).status, 0);
+    EXPECT_EQ(details.attempt(0), (AttemptStep{"connect", 0, {}, 0, 0x7fffffff}));
     EXPECT_EQ(details.matchStart(), 8);
     EXPECT_EQ(details.matchLength(), 2);
 

@@ -137,32 +137,51 @@ TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
     std::mt19937 rng(20240611);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     const char* texts[] = {"a", "A", "b", "ab", "_", "B", "", "ba"};
-    for (int round = 0; round < 24; ++round) {
+    const char* failures[] = {"", "", "connect", "http-status", "read-timeout", "Connect"};
+    auto randomDetails = [&] {
+        if (pick(4) == 0)
+            return CheckDetails();
+        CheckFacts facts;
+        facts.httpStatus = pick(3) == 0 ? 0 : 200 + 100 * pick(4);
+        facts.failure = failures[pick(6)];
+        facts.analysis.kind = static_cast<LinkKind>(pick(5));
+        facts.analysis.anchorText = texts[pick(8)];
+        return CheckDetails(facts);
+    };
+    for (int round = 0; round < 36; ++round) {
+        // Two Names that fold alike, and Id 0, which names no website.
+        WebsiteTree sites;
+        sites.AddRootWebsite();
+        sites.append({"beta", "b.test", 1});
+        sites.append({"Beta", "B.test", 2});
         LinkList list;
         MirrorView view(list);
         list.setObserver(&view);
+        list.setWebsites(&sites);
         std::vector<LinkRecord> reference;
         auto randomLink = [&] {
             auto link = makeLink(pick(3), texts[pick(8)], static_cast<LinkStatus>(pick(5)), 45000 + pick(4));
             link->FirstName = texts[pick(8)];
             link->LastCheck = pick(3) == 0 ? 0 : 45000 + pick(3) + pick(2) / 86'400'000.0 * 0.4;
+            link->Details.set(randomDetails());
             return link;
         };
         for (int i = 0; i < 200; ++i) {
             reference.push_back(randomLink());
             list.append(reference.back());
         }
-        const int column = pick(8) - 1;
+        // Every column once in the first rounds, then at random.
+        const int column = round <= LinkColumnCount ? round - 1 : pick(LinkColumnCount + 1) - 1;
         list.SortByColumn(column);
         if (pick(2))
             list.SortByColumn(column);
         const bool descending = list.sortDirection() == LinkList::Direction::Descending;
         auto less = [&](const LinkRecord& a, const LinkRecord& b) {
-            const int c = VSTItemCompareNodes(*a, *b, column);
+            const int c = VSTItemCompareNodes(*a, *b, column, &sites);
             return descending ? c > 0 : c < 0;
         };
         std::stable_sort(reference.begin(), reference.end(), less);
-        ASSERT_EQ(pointers(list.records()), pointers(reference));
+        ASSERT_EQ(pointers(list.records()), pointers(reference)) << "column " << column;
 
         for (int step = 0; step < 150; ++step) {
             {
@@ -171,7 +190,7 @@ TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
                 for (int c = 0; c < changes; ++c) {
                     const LinkRecord target =
                         reference[static_cast<std::size_t>(pick(static_cast<int>(reference.size())))];
-                    switch (pick(7)) {
+                    switch (pick(9)) {
                     case 0:
                         reference.push_back(randomLink());
                         list.append(reference.back());
@@ -183,8 +202,20 @@ TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
                         }
                         break;
                     case 2: list.updateFields(*target, *randomLink()); break;
-                    case 3: list.setVerdict(*target, static_cast<LinkStatus>(pick(5)), 45000 + pick(3)); break;
+                    case 3:
+                        list.setVerdict(*target, static_cast<LinkStatus>(pick(5)), 45000 + pick(3), randomDetails());
+                        break;
                     case 4: list.ShowSiteItems(pick(3), WebsiteTree()); break;
+                    case 5: list.setDetails(*target, randomDetails()); break;
+                    case 6:
+                        if (pick(8) == 0) {
+                            const std::size_t site = static_cast<std::size_t>(pick(2));
+                            rMySiteInfo renamed = sites.children()[site];
+                            renamed.Name = texts[pick(8)];
+                            sites.replace(site, renamed);
+                            list.websitesChanged();
+                        }
+                        break;
                     default: list.setStatus(*target, static_cast<LinkStatus>(pick(5))); break;
                     }
                 }
@@ -197,6 +228,7 @@ TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
         if (column != NoColumn) {
             EXPECT_GT(view.moves + view.layouts, 0);
         }
+        list.setWebsites(nullptr);
     }
 }
 
@@ -488,4 +520,113 @@ TEST(LinkListSorting, FullSortOfTextsMatchesThePlainComparison)
         });
         ASSERT_EQ(pointers(list.records()), pointers(reference)) << "round " << round;
     }
+}
+
+namespace {
+
+CheckDetails Details(int status, const char* failure, LinkKind kind = LinkKind::Unknown, const char* anchor = "")
+{
+    CheckFacts facts;
+    facts.httpStatus = status;
+    facts.failure = failure;
+    facts.analysis.kind = kind;
+    facts.analysis.anchorText = anchor;
+    return CheckDetails(facts);
+}
+
+}  // namespace
+
+TEST(LinkListCells, DetailsColumnsShowTheLatestCheckAndWebsiteItsName)
+{
+    const DateTimeCodec dates(LocaleFormats{QStringLiteral("M/d/yyyy"), QStringLiteral("h:mm:ss AP")});
+    WebsiteTree sites;
+    sites.AddRootWebsite();
+    sites.append({"My <site>", "my.test", 3});
+    LinkList list;
+    const LinkRecord link = makeLink(3, "http://p.test/");
+    list.append(link);
+    for (const int column : {ColLink, ColHttp, ColAnchorText})
+        EXPECT_EQ(VSTItemGetText(*link, column, dates), QByteArray()) << "never checked: " << column;
+    EXPECT_EQ(VSTItemGetText(*link, ColWebsite, dates, &sites), QByteArray("My <site>"));
+    EXPECT_EQ(VSTItemGetText(*link, ColWebsite, dates), QByteArray());
+
+    list.setVerdict(*link, lsFound, 45000, Details(200, "", LinkKind::Nofollow, "Caf\xc3\xa9"));
+    EXPECT_EQ(VSTItemGetText(*link, ColLink, dates), QByteArray("nofollow"));
+    EXPECT_EQ(VSTItemGetText(*link, ColHttp, dates), QByteArray("200"));
+    EXPECT_EQ(VSTItemGetText(*link, ColAnchorText, dates), QByteArray("Caf\xc3\xa9"));
+    // An error status shows as the status; any other failure by its kind, even after a status.
+    list.setVerdict(*link, lsConnectionError, 45000, Details(404, "http-status"));
+    EXPECT_EQ(VSTItemGetText(*link, ColHttp, dates), QByteArray("404"));
+    EXPECT_EQ(VSTItemGetText(*link, ColLink, dates), QByteArray());
+    list.setVerdict(*link, lsConnectionError, 45000, Details(200, "read-timeout"));
+    EXPECT_EQ(VSTItemGetText(*link, ColHttp, dates), QByteArray("read-timeout"));
+    // The seven columns and the verdict's cells do not look at the details.
+    EXPECT_EQ(VSTItemGetHint(*link, ColResult), QStringLiteral("Connection Error"));
+    list.setDetails(*link, CheckDetails());
+    EXPECT_TRUE(link->Details.get().isNull());
+    EXPECT_EQ(link->Status, lsConnectionError);
+}
+
+TEST(LinkListSorting, DetailsColumnsSortEmptyFirstThenByTheirMeaning)
+{
+    LinkList list;
+    const std::vector<std::pair<const char*, CheckDetails>> rows = {
+        {"resolve", Details(0, "resolve")},
+        {"404", Details(404, "http-status")},
+        {"unchecked", CheckDetails()},
+        {"999", Details(999, "http-status", LinkKind::Unknown)},
+        {"200 none", Details(200, "", LinkKind::None, "b")},
+        {"connect", Details(0, "connect")},
+        {"200 followed", Details(200, "", LinkKind::Followed, "A")},
+        {"30 mention", Details(30, "", LinkKind::Mention, "a")},
+    };
+    for (const auto& [name, details] : rows) {
+        list.append(makeLink(1, name));
+        list.setDetails(*list.records().back(), details);
+    }
+    list.SortByColumn(ColHttp);
+    list.SortByColumn(ColHttp);  // ascending
+    EXPECT_EQ(urls(list),
+              (std::vector<QByteArray>{"unchecked", "30 mention", "200 none", "200 followed", "404", "999", "connect",
+                                       "resolve"}));
+    list.SortByColumn(ColLink);  // descending
+    EXPECT_EQ(urls(list).front(), QByteArray("200 none"));
+    list.SortByColumn(ColLink);
+    // Rows without a link kind keep the order the HTTP sort gave them.
+    EXPECT_EQ(urls(list),
+              (std::vector<QByteArray>{"unchecked", "404", "999", "connect", "resolve", "200 followed", "30 mention",
+                                       "200 none"}));
+    list.SortByColumn(ColAnchorText);
+    list.SortByColumn(ColAnchorText);
+    // Equal folded texts keep the order they had.
+    const std::vector<QByteArray> byAnchor = urls(list);
+    EXPECT_EQ(std::vector<QByteArray>(byAnchor.end() - 3, byAnchor.end()),
+              (std::vector<QByteArray>{"200 followed", "30 mention", "200 none"}));
+}
+
+TEST(LinkListSorting, WebsiteSortsByNameAndFollowsARename)
+{
+    WebsiteTree sites;
+    sites.AddRootWebsite();
+    sites.append({"Zeta", "z.test", 1});
+    sites.append({"alpha", "a.test", 2});
+    LinkList list;
+    list.setWebsites(&sites);
+    list.append(makeLink(1, "z1"));
+    list.append(makeLink(2, "a1"));
+    list.append(makeLink(7, "gone"));
+    list.append(makeLink(1, "z2"));
+    list.SortByColumn(ColWebsite);
+    list.SortByColumn(ColWebsite);
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"gone", "a1", "z1", "z2"}));
+
+    sites.replace(1, {"Zulu", "a.test", 2});
+    list.websitesChanged();
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"gone", "z1", "z2", "a1"}));
+    // A link moved to another website takes its place at once, before the rows that stood after it.
+    rMonitorInfo moved = *list.records().front();
+    moved.SiteId = 2;
+    list.updateFields(*list.records().front(), moved);
+    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"z1", "z2", "gone", "a1"}));
+    list.setWebsites(nullptr);
 }

@@ -59,8 +59,11 @@ TEST_F(SettingsFileTest, MissingFileGivesEveryDefault)
     EXPECT_FALSE(settings.read(Keys::WindowMax));
     EXPECT_EQ(settings.read(Keys::WindowWidth), 799);
     EXPECT_EQ(settings.read(Keys::WindowHeight), 535);
-    for (int column = 0; column < LinkColumnCount; ++column)
+    for (int column = 0; column < 7; ++column)
         EXPECT_EQ(settings.read(Keys::ColumnWidth(column)), 50) << column;
+    EXPECT_EQ(settings.read(Keys::ColumnWidth(ColAnchorText)), 160);
+    EXPECT_EQ(settings.read(Keys::ColumnVisible(ColWebsite)), Keys::NoChoice);
+    EXPECT_FALSE(settings.read(Keys::ShowDetails));
     EXPECT_EQ(QByteArray(Keys::ColumnWidth(6).key), QByteArray("6"));
     EXPECT_FALSE(QFile::exists(path())) << "reading must not create the file";
 }
