@@ -12,6 +12,9 @@
 // against ab and the fetch alone are taken without that analysis; the analysis is reported apart,
 // and the comparisons with curl are made with it.
 //
+// Recording the checks in the history (the default) is measured against the same run with
+// --no-record, alternately, each the median of three runs.
+//
 // The memory a running check costs is the growth of quorvane-check's peak resident size from a run
 // with one check at a time to the run with 100, divided by the 99 extra checks.
 //
@@ -188,7 +191,8 @@ void WriteSettings(const QTemporaryDir& appDir, int threadCount, bool compressio
 }
 
 // With noDetails, quorvane-check leaves out the analysis of the links.
-Figures RunChecks(const QTemporaryDir& appDir, int threadCount, bool compression, bool noDetails, bool wrapped = false)
+Figures RunChecks(const QTemporaryDir& appDir, int threadCount, bool compression, bool noDetails, bool wrapped = false,
+                  const std::vector<std::string>& options = {})
 {
     WriteSettings(appDir, threadCount, compression);
     const QString out = appDir.filePath(QStringLiteral("out.txt"));
@@ -196,6 +200,7 @@ Figures RunChecks(const QTemporaryDir& appDir, int threadCount, bool compression
     argv.insert(argv.end(), {QUORVANE_APPDIR "/quorvane-check", "--appdir", appDir.path().toStdString()});
     if (noDetails)
         argv.push_back("--no-details");
+    argv.insert(argv.end(), options.begin(), options.end());
     Figures figures;
     if (!RunProgram(argv, out.toLocal8Bit().constData(), figures)) {
         std::fprintf(stderr, "cannot run quorvane-check\n");
@@ -357,6 +362,14 @@ int main(int argc, char** argv)
     const Figures fetchAlone = RunFetchAlone(argv[0], server.origin(), appDir);
     const std::optional<double> ab = RunAb(server.origin(), appDir);
     const Figures oursCompressed = RunChecks(appDir, Parallel, true, false);
+    std::vector<Figures> recording;
+    std::vector<Figures> notRecording;
+    for (int run = 0; run < 3; ++run) {
+        notRecording.push_back(RunChecks(appDir, Parallel, false, false, false, {"--no-record"}));
+        recording.push_back(RunChecks(appDir, Parallel, false, false));
+    }
+    const Figures recorded = median(recording);
+    const Figures unrecorded = median(notRecording);
     // curl's pages go to memory when there is a tmpfs, so that it does not wait for a disk.
     const QString tmp = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     QTemporaryDir curlDir(tmp + QStringLiteral("/quorvane-bench-XXXXXX"));
@@ -393,6 +406,11 @@ int main(int argc, char** argv)
                 oursCompressed.cpu / curlCompressed.cpu);
     std::printf("compression on against off      : %.2fx checks/s, %.2fx CPU\n",
                 oursCompressed.checksPerSecond() / analysed.checksPerSecond(), oursCompressed.cpu / analysed.cpu);
+    print("quorvane-check, recording", recorded);
+    print("quorvane-check --no-record", unrecorded);
+    const double recordingSpeed = recorded.checksPerSecond() / unrecorded.checksPerSecond();
+    std::printf("recording against --no-record   : %.2fx checks/s, %.2fx CPU; target (>= 0.95x) %s\n", recordingSpeed,
+                recorded.cpu / unrecorded.cpu, recordingSpeed >= 0.95 ? "met" : "NOT met");
     const double perCheckKiB = static_cast<double>(ours.peakKiB - single.peakKiB) / (Parallel - 1);
     std::printf("memory per running check: %.1f KiB (peak %.1f MiB with 1 at once, %.1f MiB with %d)\n", perCheckKiB,
                 static_cast<double>(single.peakKiB) / 1024, static_cast<double>(ours.peakKiB) / 1024, Parallel);

@@ -135,24 +135,43 @@ QJsonObject LinkObject(const rMonitorInfo& link, QByteArrayView website)
     };
 }
 
-QByteArray LinkLines(const LinkList& links, const WebsiteTree& websites, OutputFormat format)
+QByteArray LinkLines(const LinkList& links, const WebsiteTree& websites, OutputFormat format, const ChangeOf& changeOf)
 {
     QByteArray out;
     CsvWriter csv;
-    if (format == OutputFormat::Csv)
-        csv.addRow(std::vector<QByteArray>(std::begin(Keys), std::end(Keys)));
+    if (format == OutputFormat::Csv) {
+        std::vector<QByteArray> header(std::begin(Keys), std::end(Keys));
+        if (changeOf)
+            header.push_back("change");
+        csv.addRow(header);
+    }
     links.forEachRow([&](const rMonitorInfo& link) {
         if (!links.isVisible(link))
             return;
+        const HistoryChanges changes = changeOf ? changeOf(link) : 0;
+        if (changeOf && !changes)
+            return;
+        const QString change = ChangeText(changes);
         const QByteArray website = websites.WebsiteNameById(link.SiteId);
         switch (format) {
         case OutputFormat::Tsv:
-            out += QByteArray(VerdictName(link.Status)) + '\t' + website + '\t' + link.PageUrl + '\n';
+            out += QByteArray(VerdictName(link.Status)) + '\t' + website + '\t' + link.PageUrl;
+            out += changeOf ? '\t' + change.toUtf8() + '\n' : QByteArray("\n");
             break;
-        case OutputFormat::Jsonl:
-            out += QJsonDocument(LinkObject(link, website)).toJson(QJsonDocument::Compact) + '\n';
+        case OutputFormat::Jsonl: {
+            QJsonObject object = LinkObject(link, website);
+            if (changeOf)
+                object.insert(QStringLiteral("change"), change);
+            out += QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
             break;
-        case OutputFormat::Csv: csv.addRow(CsvRow(LinkObject(link, website))); break;
+        }
+        case OutputFormat::Csv: {
+            std::vector<QByteArray> row = CsvRow(LinkObject(link, website));
+            if (changeOf)
+                row.push_back(change.toUtf8());
+            csv.addRow(row);
+            break;
+        }
         }
     });
     return format == OutputFormat::Csv ? csv.bytes() : out;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "model/CheckHistory.h"
 #include "model/Records.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QJsonObject>
 
+#include <functional>
 #include <optional>
 
 class LinkList;
@@ -30,4 +32,9 @@ QJsonObject LinkObject(const rMonitorInfo& link, QByteArrayView website);
 // with the bytes as stored. jsonl: a JSON object a line. csv (RFC 4180, CR LF line ends): a header
 // row of the jsonl keys, then a row a link, its arrays joined by blanks, a missing value empty, and a
 // text that a spreadsheet would take for a formula with a "'" in front.
-QByteArray LinkLines(const LinkList& links, const WebsiteTree& websites, OutputFormat format);
+//
+// With `changeOf`, only the links it gives changes for, each with them named (ChangeText): a
+// fourth tsv field, a jsonl key and a last csv column "change".
+using ChangeOf = std::function<HistoryChanges(const rMonitorInfo&)>;
+QByteArray LinkLines(const LinkList& links, const WebsiteTree& websites, OutputFormat format,
+                     const ChangeOf& changeOf = {});

@@ -1,16 +1,22 @@
 // quorvane-check: checks the inbound links from a terminal or a scheduled job, with the window's
-// data files, settings, dispatcher and workers. It only reads the data folder (the window's, or the
-// one given): the window may be open at the same time.
+// data files, settings, dispatcher and workers. It reads the data files and writes only the check
+// history (History.db) in the data folder (the window's, or the one given): the window may be open
+// at the same time.
 //
 //   quorvane-check [--appdir DIR] [--site NAME] [--format tsv|jsonl|csv] [--no-details]
+//                  [--no-record] [--changes] [--notify]
 //
 // Standard output: one line per link in list order. tsv: "verdict<TAB>website<TAB>page", then the
 // four summary counts. jsonl and csv: the verdict and the details of each check, and nothing else, so
-// that the output is pure data; the four counts go to standard error. Exit status 0 when every link was found, 1 when any was not found or failed, 2
-// for bad arguments or an unknown website.
+// that the output is pure data; the four counts go to standard error. With --changes only the links
+// whose check changed something, each with the change (a fourth tsv field, a "change" key or last
+// column). Exit status 0 when every link was found, 1 when any was not found or failed, 2 for bad
+// arguments or an unknown website; the history and the notification never change it.
 
 #include "check/CheckDispatcher.h"
 #include "cli/CheckOutput.h"
+#include "cli/HistoryRun.h"
+#include "cli/Notifier.h"
 #include "model/AppError.h"
 #include "model/DataFiles.h"
 #include "model/DataFolder.h"
@@ -49,6 +55,15 @@ const char Help[] = "\n"
                     "                columns with a header row. jsonl and csv write only the links to\n"
                     "                standard output and the four counts to standard error\n"
                     "  --no-details  skip the analysis of the pages' links (the verdicts stay the same)\n"
+                    "  --no-record   do not record the checks in the history (History.db in the data\n"
+                    "                folder), which they otherwise are\n"
+                    "  --changes     print only the links whose check changed something since their\n"
+                    "                previous check, with the changes: in tsv a fourth field,\n"
+                    "                \"verdict<TAB>website<TAB>page<TAB>changes\", in jsonl a \"change\" key,\n"
+                    "                in csv a last \"change\" column; for example \"lost\", \"back\",\n"
+                    "                \"now nofollow\" or \"lost, now no link\"\n"
+                    "  --notify      show a desktop notification listing the links lost in this run,\n"
+                    "                when there are any\n"
                     "  -h, --help    show this help and exit\n"
                     "\n"
                     "Exit status: 0 when every link was found, 1 when any was not found or failed, 2 for bad\n"
@@ -59,6 +74,9 @@ struct Options {
     std::optional<QByteArray> site;
     std::optional<OutputFormat> format;
     bool details = true;
+    bool record = true;
+    bool changes = false;
+    bool notify = false;
 };
 
 void Write(std::FILE* stream, const QByteArray& bytes)
@@ -84,6 +102,13 @@ Options ParseArguments(int argc, char** argv)
             Write(stdout,
                   Usage + QByteArray(Help) + "Data folder: " + QFile::encodeName(QDir::cleanPath(DataFolder())) + '\n');
             std::exit(ExitAllFound);
+        }
+        if (argument == "--no-record" || argument == "--changes" || argument == "--notify") {
+            bool& flag = argument == "--changes" ? options.changes
+                : argument == "--notify"         ? options.notify
+                                                 : options.record;
+            flag = argument != "--no-record";
+            continue;
         }
         if (argument == "--no-details") {
             options.details = false;
@@ -149,7 +174,7 @@ private:
     int m_shown = -1;
 };
 
-int Report(const LinkList& links, const WebsiteTree& websites, OutputFormat format)
+int Report(const LinkList& links, const WebsiteTree& websites, OutputFormat format, const HistoryRun* changes)
 {
     bool allFound = true;
     links.forEachRow([&](const rMonitorInfo& link) {
@@ -158,7 +183,10 @@ int Report(const LinkList& links, const WebsiteTree& websites, OutputFormat form
     });
     const std::array<QString, 4> texts = links.StatusBarTexts();
     const QByteArray counts = (texts[0] + u',' + texts[1] + u',' + texts[2] + u',' + texts[3]).toLatin1() + '\n';
-    QByteArray out = LinkLines(links, websites, format);
+    ChangeOf changeOf;
+    if (changes)
+        changeOf = [changes](const rMonitorInfo& link) { return changes->changesOf(link); };
+    QByteArray out = LinkLines(links, websites, format, changeOf);
     if (format == OutputFormat::Tsv)
         out += counts;
     Write(stdout, out);
@@ -189,6 +217,10 @@ int main(int argc, char** argv)
         links.ShowSiteItems(id, websites);
     }
 
+    HistoryRun history(options.appDir + QLatin1StringView(HistoryStore::FileName), options.record,
+                       [](const QString& text) { Write(stderr, "quorvane-check: " + text.toLocal8Bit() + '\n'); });
+    history.watch(links);
+
     Progress progress(links);
     CheckDispatcher dispatcher(links, websites, settings);
     dispatcher.setAnalysePages(options.details);
@@ -199,9 +231,21 @@ int main(int argc, char** argv)
     } catch (const AppError& error) {
         progress.finish();
         dispatcher.shutdown();
+        history.unwatch();
+        history.flush();
         Fail(ExitSomeFailed, error.text().toLocal8Bit());
     }
     progress.finish();
     dispatcher.shutdown();
-    return Report(links, websites, options.format.value_or(OutputFormat::Tsv));
+    history.unwatch();
+    history.flush();
+    const int status =
+        Report(links, websites, options.format.value_or(OutputFormat::Tsv), options.changes ? &history : nullptr);
+    if (options.notify) {
+        DBusNotifier notifier;
+        const QString failed = NotifyLostLinks(notifier, history.lost(), websites);
+        if (!failed.isEmpty())
+            Write(stderr, "quorvane-check: no desktop notification: " + failed.toLocal8Bit() + '\n');
+    }
+    return status;
 }

@@ -77,6 +77,7 @@ TfrmOptions::TfrmOptions(QWidget* parent)
       m_editProxyPass(new QLineEdit(m_cbUseProxy)),
       m_cbStartCheck(new QCheckBox(QStringLiteral("Check all inbound links when start up"), this)),
       m_advanced(new AdvancedOptions(this)),
+      m_schedule(new ScheduleOptions(this)),
       m_bbtnOk(new QPushButton(QStringLiteral("&Save"), this)),
       m_bitBtn1(new QPushButton(QStringLiteral("&Close"), this))
 {
@@ -141,6 +142,7 @@ TfrmOptions::TfrmOptions(QWidget* parent)
     layout->addLayout(threadRow);
     layout->addWidget(m_cbUseProxy);
     layout->addWidget(m_advanced);
+    layout->addWidget(m_schedule);
     layout->addSpacing(4);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -151,7 +153,8 @@ TfrmOptions::TfrmOptions(QWidget* parent)
     setTabOrder(m_editProxyPort, m_editProxyUser);
     setTabOrder(m_editProxyUser, m_editProxyPass);
     setTabOrder(m_editProxyPass, m_advanced->firstControl());
-    setTabOrder(m_advanced->lastControl(), m_bbtnOk);
+    setTabOrder(m_advanced->lastControl(), m_schedule->firstControl());
+    setTabOrder(m_schedule->lastControl(), m_bbtnOk);
     setTabOrder(m_bbtnOk, m_bitBtn1);
     m_editThreadCount->setFocus();
 
@@ -177,6 +180,7 @@ void TfrmOptions::setValues(const OptionsValues& values)
     m_editProxyUser->setText(FromAnsi(values.proxyUser));
     m_editProxyPass->setText(FromAnsi(values.proxyPass));
     m_advanced->setValues(values.advanced);
+    m_schedule->setValue(values.schedule);
 }
 
 OptionsValues TfrmOptions::values() const
@@ -190,6 +194,7 @@ OptionsValues TfrmOptions::values() const
     values.proxyUser = ToAnsi(m_editProxyUser->text());
     values.proxyPass = ToAnsi(m_editProxyPass->text());
     values.advanced = m_advanced->values();
+    values.schedule = m_schedule->value();
     return values;
 }
 
@@ -222,14 +227,17 @@ void TfrmOptions::BBtnOkClick()
 
 void ShowOptions(QWidget* parent, SettingsFile& settings)
 {
-    OptionsValues values;
+    OptionsValues values = LoadOptions(settings);
+    const ScheduleKind schedule = ReadSchedule(CurrentSchedulePlace().unitFolder);
+    values.schedule = schedule;
     {
         TfrmOptions dialog(parent);
-        dialog.setValues(LoadOptions(settings));
+        dialog.setValues(values);
         if (dialog.exec() != QDialog::Accepted)
             return;
         values = dialog.values();
     }
+    SaveSchedule(parent, values.schedule, schedule);
     // A port that is no number fails here, after the dialog has closed.
     SaveOptions(settings, values);
 }

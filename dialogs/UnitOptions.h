@@ -2,6 +2,7 @@
 
 #include "dialogs/AdvancedOptions.h"
 #include "dialogs/InputFault.h"
+#include "dialogs/ScheduleOptions.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -28,6 +29,7 @@ struct OptionsValues {
     QByteArray proxyUser;
     QByteArray proxyPass;
     AdvancedValues advanced;
+    ScheduleKind schedule = ScheduleKind::Off;  // not a key: what the user's service manager has on
 };
 
 enum class OptionsField { ProxyServer, ProxyPort };
@@ -65,6 +67,7 @@ public:
     QLineEdit* EditProxyPass() const { return m_editProxyPass; }
     QCheckBox* CBStartCheck() const { return m_cbStartCheck; }
     AdvancedOptions* GBAdvanced() const { return m_advanced; }
+    ScheduleOptions* GBSchedule() const { return m_schedule; }
     QPushButton* BBtnOk() const { return m_bbtnOk; }
     QPushButton* BitBtn1() const { return m_bitBtn1; }
 
@@ -83,6 +86,7 @@ private:
     QLineEdit* m_editProxyPass;
     QCheckBox* m_cbStartCheck;
     AdvancedOptions* m_advanced;
+    ScheduleOptions* m_schedule;
     QPushButton* m_bbtnOk;
     QPushButton* m_bitBtn1;
 };

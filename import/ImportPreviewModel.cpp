@@ -8,18 +8,43 @@
 
 #include <algorithm>
 
+namespace {
+
+enum Column { PageColumn, FirstNameColumn, LastNameColumn, EmailColumn, ColumnCount };
+
+}  // namespace
+
 void ImportPreviewModel::append(std::vector<QByteArray> pageUrls)
 {
-    if (pageUrls.empty())
+    std::vector<ImportedLink> links;
+    links.reserve(pageUrls.size());
+    for (QByteArray& url : pageUrls)
+        links.push_back({std::move(url), {}, {}, {}});
+    append(std::move(links), false);
+}
+
+void ImportPreviewModel::append(std::vector<ImportedLink> links, bool withContacts)
+{
+    if (withContacts && !m_showsContacts) {
+        beginInsertColumns({}, FirstNameColumn, ColumnCount - 1);
+        m_showsContacts = true;
+        endInsertColumns();
+    }
+    if (links.empty())
         return;
     const int first = rowCount();
-    beginInsertRows({}, first, first + static_cast<int>(pageUrls.size()) - 1);
-    m_pageUrls.insert(m_pageUrls.end(), std::make_move_iterator(pageUrls.begin()),
-                      std::make_move_iterator(pageUrls.end()));
+    beginInsertRows({}, first, first + static_cast<int>(links.size()) - 1);
+    m_pageUrls.reserve(m_pageUrls.size() + links.size());
+    m_contacts.reserve(m_contacts.size() + links.size());
+    for (ImportedLink& link : links) {
+        m_pageUrls.push_back(std::move(link.pageUrl));
+        link.pageUrl.clear();
+        m_contacts.push_back(std::move(link));
+    }
     remark();
     endInsertRows();
     if (first > 0)
-        Q_EMIT dataChanged(index(0, 0), index(first - 1, 0));
+        Q_EMIT dataChanged(index(0, 0), index(first - 1, columnCount() - 1));
 }
 
 void ImportPreviewModel::markDuplicates(const QSet<QByteArray>& existing)
@@ -27,7 +52,7 @@ void ImportPreviewModel::markDuplicates(const QSet<QByteArray>& existing)
     m_existing = existing;
     remark();
     if (!m_pageUrls.empty())
-        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 0));
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 void ImportPreviewModel::remark()
@@ -42,15 +67,16 @@ Duplicate ImportPreviewModel::duplicate(int row) const
     return m_duplicates.at(static_cast<std::size_t>(row));
 }
 
-std::vector<QByteArray> ImportPreviewModel::pagesToImport(bool withDuplicates) const
+std::vector<ImportedLink> ImportPreviewModel::pagesToImport(bool withDuplicates) const
 {
-    if (withDuplicates)
-        return m_pageUrls;
-    std::vector<QByteArray> pages;
-    pages.reserve(m_pageUrls.size() - static_cast<std::size_t>(m_duplicateCount));
+    std::vector<ImportedLink> pages;
+    pages.reserve(m_pageUrls.size() - (withDuplicates ? 0 : static_cast<std::size_t>(m_duplicateCount)));
     for (std::size_t row = 0; row < m_pageUrls.size(); ++row) {
-        if (m_duplicates[row] == Duplicate::None)
-            pages.push_back(m_pageUrls[row]);
+        if (withDuplicates || m_duplicates[row] == Duplicate::None) {
+            ImportedLink link = m_contacts[row];
+            link.pageUrl = m_pageUrls[row];
+            pages.push_back(std::move(link));
+        }
     }
     return pages;
 }
@@ -62,7 +88,7 @@ int ImportPreviewModel::rowCount(const QModelIndex& parent) const
 
 int ImportPreviewModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : 1;
+    return parent.isValid() ? 0 : (m_showsContacts ? ColumnCount : 1);
 }
 
 QVariant ImportPreviewModel::data(const QModelIndex& index, int role) const
@@ -72,7 +98,13 @@ QVariant ImportPreviewModel::data(const QModelIndex& index, int role) const
     const auto row = static_cast<std::size_t>(index.row());
     const Duplicate mark = m_duplicates[row];
     switch (role) {
-    case Qt::DisplayRole: return FromAnsi(m_pageUrls[row]);
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case FirstNameColumn: return FromAnsi(m_contacts[row].firstName);
+        case LastNameColumn: return FromAnsi(m_contacts[row].lastName);
+        case EmailColumn: return FromAnsi(m_contacts[row].email);
+        default: return FromAnsi(m_pageUrls[row]);
+        }
     case Qt::ToolTipRole:
         if (mark == Duplicate::InFile)
             return QStringLiteral("%1\nThe same page is listed above.").arg(FromAnsi(m_pageUrls[row]));
@@ -96,7 +128,13 @@ QVariant ImportPreviewModel::data(const QModelIndex& index, int role) const
 
 QVariant ImportPreviewModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole)
-        return QStringLiteral("Inbound links in selected file");
-    return {};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case PageColumn: return QStringLiteral("Inbound links in selected file");
+    case FirstNameColumn: return QStringLiteral("First name");
+    case LastNameColumn: return QStringLiteral("Last name");
+    case EmailColumn: return QStringLiteral("E-mail");
+    default: return {};
+    }
 }

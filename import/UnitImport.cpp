@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGroupBox>
@@ -55,6 +56,12 @@ constexpr QSize PictureSize(200, 292);
 // The progress bar moves about thirty times a second however many rows there are: repainting it
 // for every row would cost more than the import itself.
 constexpr qint64 RepaintIntervalMs = 33;
+
+// Both kinds of import file are listed at first; the single ones narrow the list.
+QString ImportFileFilter()
+{
+    return QStringLiteral("Text and CSV Files (*.txt *.csv);;Text File (*.txt);;CSV File (*.csv)");
+}
 
 // The wizard's own information messages; they never leave BtnNextClick.
 class WizardMessage {
@@ -371,7 +378,7 @@ void TfrmImport::BtnBackClick()
 void TfrmImport::Button3Click()
 {
     const QString name = fileDialogs().openFileName(
-        this, {QStringLiteral("Open"), QStringLiteral("Text File (*.txt)"), QStringLiteral("txt"), QString()});
+        this, {QStringLiteral("Open"), ImportFileFilter(), QStringLiteral("txt"), QString()});
     if (name.isEmpty())
         return;
     m_editSelectFile->setText(name);
@@ -383,7 +390,11 @@ void TfrmImport::LoadFile(const QString& path)
     QString file = path;
     if (file.startsWith(QStringLiteral("~/")))
         file = QDir::homePath() + file.mid(1);
-    m_preview->append(ImportUrlsFromText(ReadTextFile(file)));
+    ImportFile imported = ReadImportFile(file, ReadTextFile(file));
+    if (!imported.error.isEmpty())
+        throw AppError(
+            QStringLiteral("Cannot import \"%1\". %2").arg(QFileInfo(file).absoluteFilePath(), imported.error));
+    m_preview->append(std::move(imported.links), imported.withContacts);
     m_loadedPath = path;
     showDuplicateNote();
 }
@@ -437,15 +448,15 @@ void TfrmImport::setImporting(bool importing)
 void TfrmImport::ImportLinks()
 {
     const std::int32_t siteId = SelectedSiteId();
-    const std::vector<QByteArray> pageUrls = m_preview->pagesToImport(m_keepDuplicates->isChecked());
-    const int count = static_cast<int>(pageUrls.size());
+    const std::vector<ImportedLink> pages = m_preview->pagesToImport(m_keepDuplicates->isChecked());
+    const int count = static_cast<int>(pages.size());
     setImporting(true);
     // A bar of range 0..0 would show the busy animation instead of a full bar.
     m_progressBar->setRange(0, std::max(count, 1));
     m_progressBar->setValue(0);
 
     std::vector<LinkRecord> rows;
-    rows.reserve(pageUrls.size());
+    rows.reserve(pages.size());
     {
         LinkList::Update update(m_links);
         QElapsedTimer sinceRepaint;
@@ -458,7 +469,11 @@ void TfrmImport::ImportLinks()
             }
             auto link = std::make_shared<rMonitorInfo>();
             link->SiteId = siteId;
-            link->PageUrl = pageUrls[static_cast<std::size_t>(i)];
+            const ImportedLink& page = pages[static_cast<std::size_t>(i)];
+            link->PageUrl = page.pageUrl;
+            link->FirstName = page.firstName;
+            link->LastName = page.lastName;
+            link->Email = page.email;
             link->Created = Now();
             rows.push_back(std::move(link));
         }

@@ -17,6 +17,44 @@ std::vector<QByteArray> ImportUrlsFromText(QByteArrayView text)
     return urls;
 }
 
+QByteArray StorableText(QByteArrayView text)
+{
+    QByteArray out = text.toByteArray();
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 32)
+            c = ' ';
+    }
+    for (qsizetype at = out.indexOf("|||"); at >= 0; at = out.indexOf("|||", at))
+        out[at + 1] = ' ';
+    return out;
+}
+
+ImportFile ReadImportFile(const QString& fileName, QByteArrayView bytes)
+{
+    ImportFile file;
+    if (fileName.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)) {
+        CsvImport csv = ReadImportCsv(bytes);
+        if (!csv.error.isEmpty()) {
+            file.error = csv.error;
+            return file;
+        }
+        if (csv.hasHeader) {
+            file.withContacts = true;
+            file.links.reserve(csv.links.size());
+            for (const ImportedLink& row : csv.links) {
+                file.links.push_back({StorableText(CompletePageUrl(row.pageUrl)), StorableText(row.firstName),
+                                      StorableText(row.lastName), StorableText(row.email)});
+            }
+            return file;
+        }
+    }
+    const std::vector<QByteArray> urls = ImportUrlsFromText(bytes);
+    file.links.reserve(urls.size());
+    for (const QByteArray& url : urls)
+        file.links.push_back({StorableText(url), {}, {}, {}});
+    return file;
+}
+
 QByteArray PageKey(QByteArrayView pageUrl)
 {
     return UpperAscii(TrimControl(pageUrl));

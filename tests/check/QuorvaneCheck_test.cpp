@@ -1,5 +1,6 @@
 #include "model/DataFiles.h"
 #include "model/DateTime.h"
+#include "model/HistoryStore.h"
 #include "model/Records.h"
 
 #include "support/CheckFixture.h"
@@ -79,6 +80,9 @@ protected:
     {
         std::map<QString, std::pair<QByteArray, QDateTime>> files;
         for (const QFileInfo& info : QDir(m_dir.path()).entryInfoList(QDir::Files)) {
+            // The check history is the one file the command writes.
+            if (info.fileName().startsWith(QStringLiteral("History.db")))
+                continue;
             QFile file(info.filePath());
             file.open(QIODevice::ReadOnly);
             files[info.fileName()] = {file.readAll(), info.lastModified()};
@@ -190,6 +194,105 @@ TEST_F(QuorvaneCheck, BadArgumentsAndUnknownWebsitesExitWithTwo)
     }
     for (const auto& server : m_servers)
         EXPECT_EQ(server->connections(), 0);
+}
+
+// The first run records every check; the second, after two pages changed, prints only those two
+// with what changed, and records again.
+TEST_F(QuorvaneCheck, RecordsEveryCheckAndPrintsOnlyTheChanges)
+{
+    serveAgain();
+    const Outcome first = run({QStringLiteral("--appdir"), m_dir.path(), QStringLiteral("--changes")});
+    EXPECT_EQ(first.exitCode, 1) << first.err.toStdString();
+    // Nothing recorded before: nothing changed.
+    EXPECT_EQ(first.out, " 5 inbound link(s), 3 found, 1 not found, 1 connection error\n");
+    EXPECT_EQ(first.err, "");
+
+    m_pages[0].second = OkResponse("no link here");
+    m_pages[1].second = OkResponse("<a href=\"http://www.my-site.test/\">");
+    serveAgain();
+    const Outcome second = run({QStringLiteral("--changes"), QStringLiteral("--appdir"), m_dir.path()});
+    EXPECT_EQ(second.exitCode, 1) << second.err.toStdString();
+    // The pages' links changed with the verdicts.
+    EXPECT_EQ(second.out,
+              "not-found\tMy site\t" + m_urls[0] + "\tlost, now no link\n" + "found\tMy site\t" + m_urls[1] +
+                  "\tback, now followed\n" + " 5 inbound link(s), 3 found, 1 not found, 1 connection error\n");
+    EXPECT_EQ(second.err, "");
+
+    // The same as data, with the change under a key of its own.
+    m_pages[0].second = OkResponse("<a href=\"http://www.my-site.test/\">");
+    serveAgain();
+    const Outcome jsonl = run({QStringLiteral("--changes"), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                               QStringLiteral("--appdir"), m_dir.path()});
+    ASSERT_EQ(jsonl.out.count('\n'), 1) << jsonl.out.toStdString();
+    EXPECT_TRUE(jsonl.out.contains("\"page\":\"" + m_urls[0] + "\"")) << jsonl.out.toStdString();
+    EXPECT_TRUE(jsonl.out.contains(",\"change\":\"back, now followed\",")) << jsonl.out.toStdString();
+
+    HistoryStore store(m_dir.filePath(QLatin1StringView(HistoryStore::FileName)));
+    ASSERT_TRUE(store.isReadable()) << store.problem().toStdString();
+    EXPECT_EQ(store.latestChecks().size(), 5);
+    EXPECT_EQ(store.summary({1, m_urls[0]}).checkCount, 3);
+    const HistoryEntry latest = store.history({2, m_urls[2]}, 10).front();
+    EXPECT_EQ(latest.check.verdict, lsFound);
+    EXPECT_EQ(latest.check.details.linkKind(), LinkKind::Followed);
+}
+
+TEST_F(QuorvaneCheck, NoRecordLeavesTheHistoryAlone)
+{
+    serveAgain();
+    const Outcome fresh = run({QStringLiteral("--no-record"), QStringLiteral("--appdir"), m_dir.path()});
+    EXPECT_EQ(fresh.exitCode, 1);
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(QLatin1StringView(HistoryStore::FileName))));
+
+    serveAgain();
+    run({QStringLiteral("--appdir"), m_dir.path()});
+    m_pages[0].second = OkResponse("no link here");
+    serveAgain();
+    // Without recording, what changed is still measured against the history there is.
+    const Outcome compared =
+        run({QStringLiteral("--no-record"), QStringLiteral("--changes"), QStringLiteral("--appdir"), m_dir.path()});
+    EXPECT_EQ(compared.out,
+              "not-found\tMy site\t" + m_urls[0] + "\tlost, now no link\n" +
+                  " 5 inbound link(s), 2 found, 2 not found, 1 connection error\n");
+    HistoryStore store(m_dir.filePath(QLatin1StringView(HistoryStore::FileName)));
+    EXPECT_EQ(store.summary({1, m_urls[0]}).checkCount, 1);
+}
+
+// A history that cannot be opened costs one line on standard error and nothing else: the checks,
+// the output and the exit status are those of a run without it.
+TEST_F(QuorvaneCheck, AHistoryThatCannotBeOpenedIsOneLineOnStandardError)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QLatin1StringView(HistoryStore::FileName)));
+    serveAgain();
+    const Outcome result = run({QStringLiteral("--appdir"), m_dir.path(), QStringLiteral("--changes")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, " 5 inbound link(s), 3 found, 1 not found, 1 connection error\n");
+    EXPECT_TRUE(result.err.startsWith("quorvane-check: ")) << result.err.toStdString();
+    EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
+    EXPECT_TRUE(QFileInfo(m_dir.filePath(QLatin1StringView(HistoryStore::FileName))).isDir());
+}
+
+// Without a session bus the notification cannot go out: one line says so, the exit status stays.
+TEST_F(QuorvaneCheck, NotifyWithoutASessionBusIsOneLineOnStandardError)
+{
+    // QtDBus hands its connection's errors and events from its own thread through Qt's and GLib's
+    // synchronisation, which the thread sanitizer cannot see in libraries not built with it.
+    if (qEnvironmentVariableIsSet("TSAN_OPTIONS"))
+        GTEST_SKIP() << "QtDBus under the thread sanitizer";
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                       QStringLiteral("unix:path=") + m_dir.path() + QStringLiteral("/no-bus"));
+    serveAgain();
+    const Outcome quiet = run({QStringLiteral("--notify"), QStringLiteral("--appdir"), m_dir.path()}, {}, environment);
+    // Nothing was lost: nothing to say, and no bus is needed.
+    EXPECT_EQ(quiet.err, "");
+
+    m_pages[0].second = OkResponse("no link here");
+    serveAgain();
+    const Outcome lost = run({QStringLiteral("--notify"), QStringLiteral("--appdir"), m_dir.path()}, {}, environment);
+    EXPECT_EQ(lost.exitCode, 1) << lost.err.toStdString();
+    EXPECT_TRUE(lost.out.startsWith("not-found\tMy site\t" + m_urls[0] + '\n'));
+    EXPECT_TRUE(lost.err.startsWith("quorvane-check: no desktop notification: ")) << lost.err.toStdString();
+    EXPECT_EQ(lost.err.count('\n'), 1);
 }
 
 }  // namespace

@@ -139,7 +139,8 @@ TEST_F(ImportWizardTest, BlankLinesAreSkippedAndEveryLineIsTrimmed)
               (std::vector<QByteArray>{"http://a.example", "http://b.example", "http://c.example", "HTTP://c.example",
                                        "https://d.example"}));
     EXPECT_EQ(fileDialogs.opened.size(), 1);
-    EXPECT_EQ(fileDialogs.opened[0].filter, QStringLiteral("Text File (*.txt)"));
+    EXPECT_EQ(fileDialogs.opened[0].filter,
+              QStringLiteral("Text and CSV Files (*.txt *.csv);;Text File (*.txt);;CSV File (*.csv)"));
     EXPECT_EQ(fileDialogs.opened[0].defaultExtension, QStringLiteral("txt"));
     EXPECT_EQ(wizard.VSTItems()->model()->rowCount(), 5);
     EXPECT_EQ(wizard.VSTItems()->model()->index(1, 0).data().toString(), QStringLiteral("http://b.example"));
@@ -379,6 +380,71 @@ TEST_F(ImportWizardTest, CancelImportsNothing)
     wizard.BtnCancel()->click();
     EXPECT_EQ(wizard.result(), QDialog::Rejected);
     EXPECT_EQ(links.rowCount(), 0);
+}
+
+// A spreadsheet's export: a BOM, columns in another order with other spellings, quoted fields that
+// hold commas, quotes and line breaks, and a row without an address.
+TEST_F(ImportWizardTest, ACsvFileFillsInTheContactsOfTheImportedLinks)
+{
+    browse(QStringLiteral("partners.CSV"),
+           "\xEF\xBB\xBF"
+           "E-Mail,Surname,Page URL,first_name\r\n"
+           "ann@a.example,\"Lee, Jr.\",a.example/links,Ann\r\n"
+           ",,,Nobody\r\n"
+           "bo@b.example,\"O\"\"Neil\",\" https://b.example/\",\"Bo\nBo\"\r\n"
+           "x@c.example,Bar|||Baz,http://c.example,\r\n");
+    EXPECT_EQ(previewUrls(),
+              (std::vector<QByteArray>{"http://a.example/links", "https://b.example/", "http://c.example"}));
+    ASSERT_EQ(wizard.VSTItems()->model()->columnCount(), 4);
+    EXPECT_EQ(wizard.VSTItems()->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("E-mail"));
+    EXPECT_EQ(wizard.VSTItems()->model()->index(1, 2).data().toString(), QStringLiteral("O\"Neil"));
+
+    goToPage(TfrmImport::ThirdStep);
+    wizard.VSTSites()->setMarked(0, true);
+    goToPage(TfrmImport::FourthStep);
+    wizard.BtnNext()->click();
+    ASSERT_EQ(links.rowCount(), 3);
+    const rMonitorInfo& a = links.record(0);
+    EXPECT_EQ(a.FirstName, "Ann");
+    EXPECT_EQ(a.LastName, "Lee, Jr.");
+    EXPECT_EQ(a.Email, "ann@a.example");
+    // Items.txt cannot hold a line break or "|||" inside a field: they would shift every later field.
+    EXPECT_EQ(links.record(1).FirstName, "Bo Bo");
+    EXPECT_EQ(links.record(2).LastName, "Bar| |Baz");
+    EXPECT_TRUE(links.record(2).FirstName.isEmpty());
+}
+
+// A .csv file without an address column is a list of addresses; a .txt file is never read as CSV.
+TEST_F(ImportWizardTest, FilesWithoutAnAddressHeaderAreReadOneAddressALine)
+{
+    browse(QStringLiteral("plain.csv"), "a.example\n\nb.example, c\n");
+    browse(QStringLiteral("header.txt"), "url\nd.example\n");
+    EXPECT_EQ(previewUrls(),
+              (std::vector<QByteArray>{"http://a.example", "http://b.example, c", "http://url", "http://d.example"}));
+    EXPECT_EQ(wizard.VSTItems()->model()->columnCount(), 1);
+}
+
+// A broken file is refused whole, with the line at fault, rather than imported in part.
+TEST_F(ImportWizardTest, AHostileCsvFileIsRefusedWithTheLineAtFault)
+{
+    browse(QStringLiteral("good.txt"), "a.example\n");
+    browse(QStringLiteral("open.csv"), "url,email\nb.example,\"b@b.example\nc.example,c@c.example\n");
+    browse(QStringLiteral("huge.csv"), "url\n" + QByteArray(200 * 1024, 'x') + "\n");
+    ASSERT_EQ(prompts.shown.size(), 2);
+    EXPECT_EQ(prompts.shown[0].kind, Kind::Error);
+    EXPECT_TRUE(prompts.shown[0].text.startsWith(
+        QStringLiteral("Cannot import \"%1\". Line 2: ").arg(appDir.file(QStringLiteral("open.csv")))))
+        << prompts.shown[0].text.toStdString();
+    EXPECT_TRUE(prompts.shown[1].text.contains(QStringLiteral("Line 2: "))) << prompts.shown[1].text.toStdString();
+    EXPECT_EQ(previewUrls(), (std::vector<QByteArray>{"http://a.example"}));
+
+    // Typed instead of browsed to: the wizard stays on the page with the field focused.
+    prompts.shown.clear();
+    wizard.EditSelectFile()->setText(appDir.file(QStringLiteral("open.csv")));
+    goToPage(TfrmImport::SecondStep);
+    wizard.BtnNext()->click();
+    EXPECT_EQ(wizard.currentPage(), TfrmImport::SecondStep);
+    EXPECT_EQ(prompts.shown.size(), 1);
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ TEST_F(OptionsTest, DialogHasItsCaptionsLimitsAndHiddenStartCheck)
     EXPECT_TRUE(dialog.CBUseProxy()->isCheckable());
     QStringList labels;
     for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-        if (label->parent() != dialog.GBAdvanced())
+        if (label->parent() != dialog.GBAdvanced() && label->parent() != dialog.GBSchedule())
             labels << label->text();
     }
     labels.sort();
@@ -245,14 +245,16 @@ TEST_F(OptionsTest, AdvancedPartShowsTheFetchKeysAndSavesThemLast)
         EXPECT_EQ(labels,
                   QStringList({QStringLiteral("Pages at once from one site: "),
                                QStringLiteral("Longest time for one page: ")}));
-        // The advanced controls come after the proxy's and before the buttons.
+        // The advanced controls come after the proxy's, then the schedule's, then the buttons.
         QStringList order;
         for (QWidget* w = dialog.EditProxyPass()->nextInFocusChain(); w != dialog.BBtnOk(); w = w->nextInFocusChain())
             if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&dialog) && !w->objectName().startsWith(u"qt_"))
                 order << w->objectName();  // a spin box's own line edit follows it
-        EXPECT_EQ(order,
-                  QStringList({QStringLiteral("EditPerHostLimit"), QStringLiteral("EditTotalTimeout"),
-                               QStringLiteral("CBCompression"), QStringLiteral("CBRetry")}));
+        EXPECT_EQ(
+            order,
+            QStringList({QStringLiteral("EditPerHostLimit"), QStringLiteral("EditTotalTimeout"),
+                         QStringLiteral("CBCompression"), QStringLiteral("CBRetry"), QStringLiteral("RBScheduleOff"),
+                         QStringLiteral("RBScheduleDaily"), QStringLiteral("RBScheduleWeekly")}));
 
         advanced.EditPerHostLimit()->setValue(0);
         advanced.EditTotalTimeout()->setValue(0);

@@ -1,0 +1,84 @@
+#include "cli/HistoryRun.h"
+
+#include "model/LinkList.h"
+
+#include <QFileInfo>
+
+RecordedCheck CheckOfLink(const rMonitorInfo& link)
+{
+    RecordedCheck check;
+    check.at = link.LastCheck;
+    check.verdict = link.Status;
+    check.details = link.Details.get();
+    return check;
+}
+
+HistoryRun::HistoryRun(const QString& path, bool record, ProblemHandler onProblem, HistoryOptions options)
+    : m_onProblem(std::move(onProblem)), m_record(record)
+{
+    if (!record && !QFileInfo::exists(path))
+        return;
+    m_store = std::make_unique<HistoryStore>(
+        path, [this](const QString& text) { reportOnce(text); }, options);
+    if (m_store->isReadable())
+        m_previous = m_store->latestChecks();
+}
+
+HistoryRun::~HistoryRun()
+{
+    unwatch();
+}
+
+void HistoryRun::reportOnce(const QString& text)
+{
+    // The store may meet trouble again (a damaged file set aside, then the new one failing): the
+    // person reading standard error needs to hear only that the history is not being kept.
+    if (!m_reported.exchange(true) && m_onProblem)
+        m_onProblem(text);
+}
+
+void HistoryRun::watch(LinkList& links)
+{
+    m_links = &links;
+    links.setObserver(this);
+}
+
+void HistoryRun::unwatch()
+{
+    if (m_links)
+        m_links->setObserver(nullptr);
+    m_links = nullptr;
+}
+
+void HistoryRun::flush()
+{
+    if (m_store && m_record)
+        m_store->flush();
+}
+
+HistoryChanges HistoryRun::changesOf(const rMonitorInfo& link) const
+{
+    return m_changes.value(&link, 0);
+}
+
+void HistoryRun::rowChanged(int visibleRow)
+{
+    const LinkRecord link = m_links->visibleRecordHandle(visibleRow);
+    if (!link || (link->Status != lsFound && link->Status != lsNotFound && link->Status != lsConnectionError))
+        return;
+    const auto seen = m_seen.constFind(link.get());
+    if (seen != m_seen.cend() && *seen == link->LastCheck)
+        return;
+    m_seen.insert(link.get(), link->LastCheck);
+
+    const LinkKey key{link->SiteId, link->PageUrl};
+    const RecordedCheck check = CheckOfLink(*link);
+    HistoryChanges changes = 0;
+    if (const HistoryEntry* previous = m_previous.find(key))
+        changes = ChangesBetween(previous->check, check);
+    m_changes.insert(link.get(), changes);
+    if (changes & ChangeLost)
+        m_lost.push_back(link);
+    if (m_store && m_record)
+        m_store->record(key, check);
+}

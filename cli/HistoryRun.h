@@ -1,0 +1,67 @@
+#pragma once
+
+#include "model/CheckHistory.h"
+#include "model/HistoryStore.h"
+#include "model/LinkListObserver.h"
+#include "model/Records.h"
+
+#include <QHash>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class LinkList;
+
+// The check history during one run of quorvane-check. Before checking it reads the latest recorded
+// check of every link; then, watching the links list, it records each check the moment its verdict
+// arrives and works out what changed since the link's previous check.
+//
+// Everything but the store's own writer runs on the thread that owns the list.
+class HistoryRun : public LinkListObserver {
+public:
+    using ProblemHandler = std::function<void(const QString& text)>;
+
+    // Opens the history at `path` when `record` is set; without it, only reads a history that is
+    // there already (to tell what changed), and records nothing. A store that cannot be opened,
+    // read or written is told to `onProblem` once, and the run goes on without it.
+    HistoryRun(const QString& path, bool record, ProblemHandler onProblem, HistoryOptions options = {});
+    ~HistoryRun() override;
+    HistoryRun(const HistoryRun&) = delete;
+    HistoryRun& operator=(const HistoryRun&) = delete;
+
+    // Starts watching the list, which must outlive the run or be unwatched first.
+    void watch(LinkList& links);
+    void unwatch();
+    // Waits until every check recorded so far is on disk (or dropped, after a problem).
+    void flush();
+
+    // What changed at the link's check in this run; 0 when it was not checked, had no earlier
+    // check, or nothing changed.
+    HistoryChanges changesOf(const rMonitorInfo& link) const;
+    // The links found at their previous check and not found or failing now, in the order their
+    // checks finished.
+    const std::vector<LinkRecord>& lost() const { return m_lost; }
+
+    void rowChanged(int visibleRow) override;
+
+private:
+    void reportOnce(const QString& text);
+
+    ProblemHandler m_onProblem;
+    std::atomic<bool> m_reported{false};
+    std::unique_ptr<HistoryStore> m_store;
+    bool m_record = false;
+    LatestChecks m_previous;
+    LinkList* m_links = nullptr;
+    // Per row of this run: the time of the check last taken in, so that a row announced twice for
+    // one check is recorded once.
+    QHash<const rMonitorInfo*, double> m_seen;
+    QHash<const rMonitorInfo*, HistoryChanges> m_changes;
+    std::vector<LinkRecord> m_lost;
+};
+
+// The check of a link as the history keeps it: its verdict, LastCheck and what the check found out.
+RecordedCheck CheckOfLink(const rMonitorInfo& link);
