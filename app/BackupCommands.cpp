@@ -2,8 +2,8 @@
 
 #include "dialogs/FileDialogs.h"
 #include "dialogs/Prompts.h"
-#include "model/AppDir.h"
 #include "model/Backup.h"
+#include "model/DataFolder.h"
 #include "model/ProductInfo.h"
 
 #include <QDate>
@@ -57,7 +57,7 @@ void BackupCommands::Backup()
     if (m_hooks.beforeReading)
         m_hooks.beforeReading();
     // Read everything before the backup file is touched: a missing data file leaves no backup.
-    const BackupParts parts = ReadDataFiles(AppDir());
+    const BackupParts parts = ReadDataFiles(DataFolder());
     WriteBackupFile(path, parts);
 }
 
@@ -78,7 +78,7 @@ void BackupCommands::Restore()
         m_hooks.beforeWriting();
     // The lists are emptied only once all three files are in place: a failure leaves the window
     // showing, and a later close saving, what the files held before.
-    WriteDataFiles(AppDir(), *parts);
+    WriteDataFiles(DataFolder(), *parts);
     if (m_hooks.reload)
         m_hooks.reload();
 }

@@ -2,14 +2,14 @@
 
 #include "dialogs/Shell.h"
 #include "dialogs/UnitAbout.h"
-#include "model/AppDir.h"
+#include "model/DataFolder.h"
 #include "model/ProductInfo.h"
 
 #include <QFileInfo>
 
 void OpenHelpFile()
 {
-    const QString path = AppDir() + QLatin1StringView(HelpFileName);
+    const QString path = ShippedFile(QLatin1StringView(HelpFileName));
     // The desktop would report a missing file in a window of its own.
     if (!QFileInfo(path).isFile())
         return;

@@ -17,8 +17,8 @@
 #include "dialogs/UnitEditItem.h"
 #include "dialogs/UnitOptions.h"
 #include "import/UnitImport.h"
-#include "model/AppDir.h"
 #include "model/DataFiles.h"
+#include "model/DataFolder.h"
 #include "model/LinkList.h"
 #include "model/LinksSaver.h"
 #include "model/SettingsFile.h"
@@ -147,7 +147,9 @@ const WebsiteTree& TfrmMain::websites() const
 
 void TfrmMain::FormCreate()
 {
-    m_appDir = AppDir();
+    m_appDir = DataFolder();
+    // A first start makes the folder; should that fail, the first save names the cause.
+    MakeDataFolder(m_appDir);
     // A restore runs this again while check workers may be reading settings through the object. It
     // holds nothing but the path, so for the same path it stays.
     // The dispatcher reads through it as well, so the object is only ever reassigned.

@@ -44,6 +44,7 @@ public:
     void SaveWindowState();
 
     SettingsFile& settings() const { return *m_settings; }
+    // The data folder the files were loaded from, with a trailing '/'.
     const QString& appDir() const { return m_appDir; }
     const WebsiteTree& websites() const;
     LinkList& links() const { return *m_links; }

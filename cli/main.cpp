@@ -1,6 +1,6 @@
 // quorvane-check: checks the inbound links from a terminal or a scheduled job, with the window's
-// data files, settings, dispatcher and workers. It only reads AppDir: the window may be open at the
-// same time.
+// data files, settings, dispatcher and workers. It only reads the data folder (the window's, or the
+// one given): the window may be open at the same time.
 //
 //   quorvane-check [--appdir DIR] [--site NAME]
 //
@@ -11,6 +11,7 @@
 #include "check/CheckDispatcher.h"
 #include "model/AppError.h"
 #include "model/DataFiles.h"
+#include "model/DataFolder.h"
 #include "model/DateTime.h"
 #include "model/LinkList.h"
 #include "model/SettingsFile.h"
@@ -33,6 +34,15 @@ constexpr int ExitSomeFailed = 1;
 constexpr int ExitUsage = 2;
 
 const char Usage[] = "usage: quorvane-check [--appdir DIR] [--site NAME]\n";
+const char Help[] = "\n"
+                    "Checks the inbound links kept by Quorvane and prints one verdict a line.\n"
+                    "\n"
+                    "  --appdir DIR  read the data files from DIR instead of the data folder\n"
+                    "  --site NAME   check only the links of the website NAME\n"
+                    "  -h, --help    show this help and exit\n"
+                    "\n"
+                    "Exit status: 0 when every link was found, 1 when any was not found or failed, 2 for bad\n"
+                    "arguments or an unknown website.\n";
 
 struct Options {
     QString appDir;
@@ -54,12 +64,13 @@ void Write(std::FILE* stream, const QByteArray& bytes)
 Options ParseArguments(int argc, char** argv)
 {
     Options options;
-    options.appDir = QCoreApplication::applicationDirPath();
+    options.appDir = DataFolder();
     bool appDirGiven = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument = argv[i];
         if (argument == "-h" || argument == "--help") {
-            Write(stdout, Usage);
+            Write(stdout,
+                  Usage + QByteArray(Help) + "Data folder: " + QFile::encodeName(QDir::cleanPath(DataFolder())) + '\n');
             std::exit(ExitAllFound);
         }
         const bool isAppDir = argument == "--appdir";

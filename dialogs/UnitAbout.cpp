@@ -1,8 +1,10 @@
 #include "dialogs/UnitAbout.h"
 
 #include "dialogs/Shell.h"
+#include "model/DataFolder.h"
 #include "model/ProductInfo.h"
 
+#include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -80,8 +82,13 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     m_label6->setObjectName(QStringLiteral("Label6"));
     m_label5 = new LinkLabel(QLatin1StringView(ProductSite), inner);
     m_label5->setObjectName(QStringLiteral("Label5"));
-    for (QLabel* label :
-         {m_labelProduct, m_labelVersion, static_cast<QLabel*>(m_label6), static_cast<QLabel*>(m_label5)})
+    // Where this copy keeps its files, to find them for a copy or a move; selectable for that.
+    m_labelDataFolder =
+        new QLabel(QStringLiteral("Data folder: ") + QDir::toNativeSeparators(QDir::cleanPath(DataFolder())), inner);
+    m_labelDataFolder->setObjectName(QStringLiteral("LabelDataFolder"));
+    m_labelDataFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    for (QLabel* label : {m_labelProduct, m_labelVersion, static_cast<QLabel*>(m_label6),
+                          static_cast<QLabel*>(m_label5), m_labelDataFolder})
         label->setTextFormat(Qt::PlainText);
 
     auto* panel = new QVBoxLayout(inner);
@@ -92,6 +99,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     panel->addSpacing(12);
     panel->addWidget(m_label6, 0, Qt::AlignHCenter);
     panel->addWidget(m_label5, 0, Qt::AlignHCenter);
+    panel->addSpacing(12);
+    panel->addWidget(m_labelDataFolder, 0, Qt::AlignHCenter);
 
     m_bbtnOk = new QPushButton(QStringLiteral("OK"), this);
     m_bbtnOk->setObjectName(QStringLiteral("BBtnOk"));

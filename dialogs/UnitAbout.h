@@ -23,8 +23,8 @@ private:
     bool m_pressed = false;
 };
 
-// The about box: the product's name and version, its support address and its home page. Clicking
-// an address opens it and leaves the box open.
+// The about box: the product's name and version, its support address and its home page, and the
+// folder that holds the data files. Clicking an address opens it and leaves the box open.
 class TfrmAbout : public QDialog {
     Q_OBJECT
 
@@ -35,6 +35,7 @@ public:
     QLabel* LabelVersion() const { return m_labelVersion; }
     LinkLabel* Label5() const { return m_label5; }
     LinkLabel* Label6() const { return m_label6; }
+    QLabel* LabelDataFolder() const { return m_labelDataFolder; }
     QPushButton* BBtnOk() const { return m_bbtnOk; }
 
     // The home page in the web browser, and a new mail message to the support address.
@@ -46,6 +47,7 @@ private:
     QLabel* m_labelVersion = nullptr;
     LinkLabel* m_label5 = nullptr;
     LinkLabel* m_label6 = nullptr;
+    QLabel* m_labelDataFolder = nullptr;
     QPushButton* m_bbtnOk = nullptr;
 };
 

@@ -8,9 +8,10 @@
 #include "dialogs/Shell.h"
 #include "dialogs/WebsiteCheckList.h"
 #include "import/ImportPreviewModel.h"
-#include "model/AppDir.h"
 #include "model/AppError.h"
 #include "model/Clock.h"
+#include "model/DataFiles.h"
+#include "model/DataFolder.h"
 #include "model/ImportSource.h"
 #include "model/LinkList.h"
 #include "model/TextFile.h"
@@ -422,7 +423,7 @@ QString TfrmImport::importCountText() const
 
 void TfrmImport::Button1Click()
 {
-    shell().openFile(AppDir() + QStringLiteral("SampleSrc.txt"));
+    shell().openFile(ShippedFile(QStringLiteral("SampleSrc.txt")));
 }
 
 void TfrmImport::setImporting(bool importing)

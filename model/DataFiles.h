@@ -13,8 +13,8 @@ class DateTimeCodec;
 class LinkList;
 class WebsiteTree;
 
-// "MySites.txt" and "Items.txt" in AppDir: one record a line, every field followed by "|||", lines
-// ended by CR LF. There is no quoting: a text holding "|||", CR or LF cannot be stored faithfully,
+// "MySites.txt" and "Items.txt" in the data folder: one record a line, every field followed by
+// "|||", lines ended by CR LF. There is no quoting: a text holding "|||", CR or LF cannot be stored faithfully,
 // and stored files rely on exactly this format.
 
 inline constexpr char FieldSeparator[] = "|||";

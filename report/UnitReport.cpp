@@ -5,8 +5,8 @@
 #include "dialogs/Prompts.h"
 #include "dialogs/Shell.h"
 #include "dialogs/WebsiteCheckList.h"
-#include "model/AppDir.h"
 #include "model/Clock.h"
+#include "model/DataFolder.h"
 #include "model/FileReplacer.h"
 #include "model/TextFile.h"
 #include "report/ReportBuilder.h"
@@ -20,7 +20,7 @@ namespace {
 
 std::vector<QByteArray> ReadTemplate(const char* name)
 {
-    return TemplateLines(ReadTextFile(AppDir() + QLatin1String(name)));
+    return TemplateLines(ReadTextFile(ShippedFile(QLatin1String(name))));
 }
 
 // Puts the button back as it was before a generation, however the generation ends.

@@ -14,8 +14,8 @@ class WebsiteCheckList;
 class WebsiteTree;
 
 // The report dialog: the user ticks websites and writes one HTML report for them, filled from the
-// templates "Title.fmt", "Body.fmt" and "Bottom.fmt" in AppDir. It reads the websites and links and
-// changes neither.
+// templates "Title.fmt", "Body.fmt" and "Bottom.fmt" (a copy in the data folder before the one that
+// ships). It reads the websites and links and changes neither.
 class TfrmReport : public QDialog {
     Q_OBJECT
 

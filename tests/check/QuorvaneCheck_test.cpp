@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -85,10 +86,12 @@ protected:
         return files;
     }
 
-    Outcome run(const QStringList& arguments)
+    Outcome run(const QStringList& arguments, const QString& program = {},
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         QProcess process;
-        process.start(m_program, arguments);
+        process.setProcessEnvironment(environment);
+        process.start(program.isEmpty() ? m_program : program, arguments);
         Outcome result;
         // Waiting also reads what the program writes, so a full pipe never blocks it.
         if (!process.waitForFinished(60000))
@@ -132,6 +135,40 @@ TEST_F(QuorvaneCheck, OneWebsiteByNameWhoseLinksAreAllFound)
               "found\tOther  Site\t" + m_urls[2] + "\n" +
                   " 1 inbound link(s), 1 found, 0 not found, 0 connection error\n");
     EXPECT_EQ(m_servers[0]->connections(), 0);
+}
+
+TEST_F(QuorvaneCheck, HelpNamesTheDataFolderWhichAnInstalledCopyKeepsInTheUsersFolder)
+{
+    const Outcome built = run({QStringLiteral("--help")});
+    EXPECT_EQ(built.exitCode, 0);
+    EXPECT_TRUE(built.out.startsWith("usage: quorvane-check [--appdir DIR] [--site NAME]\n"));
+    // The build folder can be written: the data stays beside the program.
+    EXPECT_TRUE(built.out.endsWith("\nData folder: " + QFile::encodeName(QFileInfo(m_program).path()) + '\n'))
+        << built.out.toStdString();
+
+    // Installed: the program in bin/ beside share/quorvane/, the data in $XDG_DATA_HOME/quorvane.
+    QTemporaryDir install;
+    QDir root(install.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("bin")) && root.mkpath(QStringLiteral("share/quorvane")) &&
+                root.mkpath(QStringLiteral("xdg/quorvane")));
+    const QString program = root.filePath(QStringLiteral("bin/quorvane-check"));
+    ASSERT_TRUE(QFile::copy(m_program, program));
+    for (const char* name : {"Items.txt", "MySites.txt", "config.ini"})
+        ASSERT_TRUE(QFile::copy(m_dir.filePath(QLatin1String(name)),
+                                root.filePath(QStringLiteral("xdg/quorvane/") + QLatin1String(name))));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("xdg")));
+
+    const Outcome installed = run({QStringLiteral("-h")}, program, environment);
+    EXPECT_EQ(installed.exitCode, 0);
+    EXPECT_TRUE(installed.out.endsWith(
+        "\nData folder: " + QFile::encodeName(root.filePath(QStringLiteral("xdg/quorvane"))) + '\n'))
+        << installed.out.toStdString();
+
+    serveAgain();
+    const Outcome checked = run({QStringLiteral("--site"), QStringLiteral("Other  Site")}, program, environment);
+    EXPECT_EQ(checked.exitCode, 0) << checked.err.toStdString();
+    EXPECT_TRUE(checked.out.startsWith("found\tOther  Site\t" + m_urls[2] + '\n')) << checked.out.toStdString();
 }
 
 TEST_F(QuorvaneCheck, BadArgumentsAndUnknownWebsitesExitWithTwo)

@@ -3,6 +3,7 @@
 #include "support/FakeShell.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppDir.h"
+#include "support/TempInstall.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -34,6 +35,18 @@ TEST(About, ShowsNameVersionAndTheTwoAddressesAsLinks)
     }
     EXPECT_EQ(about.BBtnOk()->text(), u"OK"_s);
     EXPECT_TRUE(about.BBtnOk()->isDefault());
+}
+
+TEST(About, ShowsTheDataFolderBeneathTheAddresses)
+{
+    const TempInstall installed;
+    TfrmAbout about;
+    EXPECT_EQ(about.LabelDataFolder()->text(), u"Data folder: "_s + installed.root() + u"xdg/quorvane"_s);
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    EXPECT_GT(about.LabelDataFolder()->y(), about.Label5()->y() + about.Label5()->height());
+    // The path fits: the box grows with it.
+    EXPECT_GE(about.LabelDataFolder()->width(), about.LabelDataFolder()->sizeHint().width());
 }
 
 TEST(About, ClickingTheLinksOpensThemAndLeavesTheBoxOpen)
@@ -90,6 +103,19 @@ TEST(Help, TheGuideAndTheContactPageGoToTheShellAndAMissingGuideDoesNothing)
     EXPECT_EQ(shell.calls,
               (QStringList{u"file "_s + dir.file(u"Quorvane.html"_s),
                            u"url https://quorvane.example/contact.php?from=software"_s}));
+}
+
+TEST(Help, AnInstalledCopyOpensItsSharedGuideOrTheUsersOwnCopy)
+{
+    InstalledFakeShell shell;
+    const TempInstall installed;
+    installed.write(u"share/quorvane/Quorvane.html"_s, "<html></html>");
+    OpenHelpFile();
+    installed.write(u"xdg/quorvane/Quorvane.html"_s, "<html>mine</html>");
+    OpenHelpFile();
+    EXPECT_EQ(shell.calls,
+              (QStringList{u"file "_s + installed.shared() + u"Quorvane.html"_s,
+                           u"file "_s + installed.dataFolder() + u"Quorvane.html"_s}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "support/QtPrinters.h"
 #include "support/StepClock.h"
 #include "support/TempAppDir.h"
+#include "support/TempInstall.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -277,6 +278,14 @@ TEST_F(ImportWizardTest, ViewSampleFileOpensTheSampleBesideTheProgram)
 {
     wizard.Button1()->click();
     EXPECT_EQ(shell.calls, (QList<QString>{QStringLiteral("file ") + appDir.file(QStringLiteral("SampleSrc.txt"))}));
+
+    // An installed copy keeps it with the other shipped files.
+    const TempInstall installed;
+    installed.write(QStringLiteral("share/quorvane/SampleSrc.txt"), "http://partner.example/\n");
+    shell.calls.clear();
+    wizard.Button1()->click();
+    EXPECT_EQ(shell.calls,
+              (QList<QString>{QStringLiteral("file ") + installed.shared() + QStringLiteral("SampleSrc.txt")}));
 }
 
 TEST_F(ImportWizardTest, TenLinesImportAsTenNewRowsEachStampedWhenAdded)

@@ -4,11 +4,13 @@
 #include "app/WebsiteTreeModel.h"
 #include "app/WebsitesPane.h"
 #include "gui/MenuEntry.h"
+#include "model/DataFiles.h"
 #include "model/LinkColumns.h"
 #include "model/SettingsFile.h"
 #include "support/FakePrompts.h"
 #include "support/QtPrinters.h"
 #include "support/TempAppDir.h"
+#include "support/TempInstall.h"
 
 #include <QAction>
 #include <QDir>
@@ -20,6 +22,7 @@
 #include <QTreeView>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -166,14 +169,38 @@ TEST_F(MainWindowTest, CurrentSiteSelectsItsWebsiteAndOneNamingNoWebsiteSelectsN
     EXPECT_EQ(settings.read(Keys::CurrentSite), 1);
 }
 
+TEST_F(MainWindowTest, AnInstalledCopyKeepsItsDataInAPrivateFolderOfTheUser)
+{
+    const TempInstall installed;
+    {
+        auto window = start();
+        EXPECT_EQ(window->appDir(), installed.dataFolder());
+        window->show();
+        EXPECT_TRUE(window->close());
+    }
+    struct stat folder {};
+    ASSERT_EQ(::stat(QFile::encodeName(installed.dataFolder()).constData(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 07777, 0700u);
+    // Nothing beside the executable or among the shipped files.
+    EXPECT_EQ(installed.files(),
+              (QStringList{QStringLiteral("xdg/quorvane/Items.txt"), QStringLiteral("xdg/quorvane/config.ini")}));
+
+    installed.write(QStringLiteral("xdg/quorvane/MySites.txt"), WebsiteToLine({"Mine", "mine.example", 7}) + "\r\n");
+    auto again = start();
+    EXPECT_EQ(again->websites().children().size(), 1u);
+    EXPECT_TRUE(prompts.shown.isEmpty());
+}
+
 TEST_F(MainWindowTest, FailedLinksSaveShowsTheErrorAndAbandonsTheClose)
 {
-    // A directory under a regular file cannot exist, which stops root as well.
+    // A directory under a regular file cannot exist, which stops root as well: the executable's
+    // folder cannot be written, and the data folder cannot be made.
     appDir.write(QStringLiteral("blocker"), "x");
-    const QString badDir = appDir.file(QStringLiteral("blocker/dir/"));
+    const QString badDir = appDir.file(QStringLiteral("blocker/dir/quorvane/"));
     std::unique_ptr<TfrmMain> window;
     {
-        ScopedAppDir unwritable(badDir);
+        ScopedAppDir unwritable(appDir.file(QStringLiteral("blocker/bin/")));
+        ScopedEnvironment dataHome("XDG_DATA_HOME", appDir.file(QStringLiteral("blocker/dir")));
         window = start();
     }
     addWebsites(*window, {{"Kept", "kept.example", 3}});

@@ -11,6 +11,7 @@
 #include "support/QtPrinters.h"
 #include "support/StepClock.h"
 #include "support/TempAppDir.h"
+#include "support/TempInstall.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -247,6 +248,18 @@ TEST_F(ReportTest, TheButtonSaysGeneratingAndIsDisabledMeanwhile)
     EXPECT_FALSE(watching.enabledMeanwhile);
     EXPECT_EQ(watching.captionMeanwhile, QStringLiteral("Generating..."));
     EXPECT_TRUE(dialog.BtnGenerate()->isEnabled());
+}
+
+TEST_F(ReportTest, AnEditedTemplateInTheDataFolderTakesThePlaceOfTheShippedOne)
+{
+    const TempInstall installed;
+    installed.write(QStringLiteral("share/quorvane/Title.fmt"), "<h1>shipped title</h1>");
+    installed.write(QStringLiteral("share/quorvane/Body.fmt"), "<p>shipped [Website]</p>");
+    installed.write(QStringLiteral("share/quorvane/Bottom.fmt"), "<p>shipped end</p>");
+    installed.write(QStringLiteral("xdg/quorvane/Body.fmt"), "<p>edited [Website] [Total]</p>");
+    TfrmReport dialog(nullptr, websites, links, Formats());
+    EXPECT_EQ(generate(dialog, {0}), "<h1>shipped title</h1>\r\n<p>edited Garden 3</p>\r\n<p>shipped end</p>\r\n");
+    EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
 TEST_F(ReportTest, TheShippedTemplatesHoldTheirPlaceholders)

@@ -1,0 +1,47 @@
+// The history file's encoded values, as a damaged or hand-edited file may hold them. Decoding stays
+// within its bounds whatever the bytes, and what it gives back encodes and decodes to itself.
+#include "model/HistoryCodec.h"
+
+#include <cstdlib>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        abort();
+}
+
+void checkBounded(const CheckFacts& facts)
+{
+    const LinkAnalysis& analysis = facts.analysis;
+    for (const QByteArray* text : {&facts.failure, &facts.finalUrl, &facts.contentType, &analysis.href, &analysis.rel,
+                                   &analysis.anchorText, &analysis.canonical, &analysis.evidence})
+        check(text->size() <= MaxStoredText);
+    check(facts.redirects.size() <= MaxStoredRedirects);
+    for (const RedirectStep& step : facts.redirects)
+        check(step.url.size() <= MaxStoredText && step.status >= 0 && step.status <= 999);
+    check(facts.httpStatus >= 0 && facts.httpStatus <= 999);
+    check(facts.elapsedMs >= 0 && facts.bytesReceived >= 0);
+    check(analysis.kind <= LinkKind::None && analysis.extent <= AnalysisExtent::Abandoned);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+
+    const CheckFacts facts = DecodeDetails(bytes);
+    checkBounded(facts);
+    const CheckDetails details(facts);
+    check(DecodeCheckDetails(bytes) == details);
+    const QByteArray encoded = EncodeDetails(details);
+    check(CheckDetails(DecodeDetails(encoded)) == details);
+    check(EncodeDetails(DecodeCheckDetails(encoded)) == encoded);
+
+    const QList<RedirectStep> steps = DecodeRedirects(bytes);
+    check(steps.size() <= MaxStoredRedirects);
+    check(DecodeRedirects(EncodeRedirects(steps)) == steps);
+    return 0;
+}

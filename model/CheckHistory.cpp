@@ -1,0 +1,120 @@
+#include "model/CheckHistory.h"
+
+#include "model/HistoryCodec.h"
+
+#include <QHashFunctions>
+
+size_t qHash(const LinkKey& key, size_t seed) noexcept
+{
+    return qHashMulti(seed, key.siteId, key.pageUrl);
+}
+
+void LatestChecks::reserve(qsizetype count)
+{
+    m_entries.reserve(std::size_t(count));
+    m_index.reserve(count);
+}
+
+void LatestChecks::add(LinkKey key, HistoryEntry entry)
+{
+    // The index holds positions only, so that it stays small and quick to build.
+    const qsizetype before = m_index.size();
+    qsizetype& position = m_index[key];
+    if (m_index.size() == before)
+        return;
+    position = qsizetype(m_entries.size());
+    m_entries.emplace_back(std::move(key), std::move(entry));
+}
+
+const HistoryEntry* LatestChecks::find(const LinkKey& key) const
+{
+    const auto found = m_index.constFind(key);
+    return found == m_index.cend() ? nullptr : &m_entries[std::size_t(*found)].second;
+}
+
+HistoryEntry LatestChecks::value(const LinkKey& key) const
+{
+    const HistoryEntry* entry = find(key);
+    return entry ? *entry : HistoryEntry();
+}
+
+QString ChangeText(HistoryChanges changes)
+{
+    static const char* const names[] = {
+        "lost",        "back",        "now not found", "now failing",         "now followed", "now nofollow",
+        "now mention", "now no link", "moved",         "anchor text changed", "now blocked",
+    };
+    QString text;
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        if (!(changes & (1u << i)))
+            continue;
+        if (!text.isEmpty())
+            text += QStringLiteral(", ");
+        text += QLatin1StringView(names[i]);
+    }
+    return text;
+}
+
+namespace {
+
+bool HasShownLink(LinkKind kind)
+{
+    return kind == LinkKind::Followed || kind == LinkKind::Nofollow;
+}
+
+HistoryChanges KindChange(LinkKind kind)
+{
+    switch (kind) {
+    case LinkKind::Followed: return ChangeNowFollowed;
+    case LinkKind::Nofollow: return ChangeNowNofollow;
+    case LinkKind::Mention: return ChangeNowMention;
+    case LinkKind::None: return ChangeNowNoLink;
+    case LinkKind::Unknown: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+HistoryChanges ChangesBetween(const RecordedCheck& before, const RecordedCheck& after)
+{
+    HistoryChanges changes = 0;
+    const LinkStatus was = before.verdict;
+    const LinkStatus now = after.verdict;
+    if (was == lsFound && (now == lsNotFound || now == lsConnectionError))
+        changes |= ChangeLost;
+    else if ((was == lsNotFound || was == lsConnectionError) && now == lsFound)
+        changes |= ChangeBack;
+    else if (was == lsConnectionError && now == lsNotFound)
+        changes |= ChangeNowNotFound;
+    else if (was == lsNotFound && now == lsConnectionError)
+        changes |= ChangeNowFailing;
+
+    const CheckDetails& a = before.details;
+    const CheckDetails& b = after.details;
+    // A page that was not analysed says nothing about the link; the verdict covers it.
+    if (a.linkKind() != LinkKind::Unknown && b.linkKind() != LinkKind::Unknown && a.linkKind() != b.linkKind())
+        changes |= KindChange(b.linkKind());
+    if (HasShownLink(a.linkKind()) && HasShownLink(b.linkKind()) && a.anchorText() != b.anchorText())
+        changes |= ChangeAnchorText;
+    if (!a.finalUrl().isEmpty() && !b.finalUrl().isEmpty() && a.finalUrl() != b.finalUrl())
+        changes |= ChangeMoved;
+    if (!a.isNull() && !a.blocked() && b.blocked())
+        changes |= ChangeNowBlocked;
+    return changes;
+}
+
+std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt)
+{
+    const std::optional<qint64> checked = DayCountToMs(checkedAt);
+    if (!checked || *checked <= 0)
+        return std::nullopt;
+    const qint64 stored = DayCountToMs(storedLastCheck).value_or(0);
+    // Items.txt keeps whole seconds, so a check is as new as the stored time when it falls within
+    // the same second.
+    const qint64 checkedSecond = *checked / 1000;
+    const qint64 storedSecond = stored / 1000 - (stored % 1000 < 0 ? 1 : 0);
+    if (checkedSecond < storedSecond)
+        return std::nullopt;
+    return checkedSecond > storedSecond ? checkedAt : storedLastCheck;
+}

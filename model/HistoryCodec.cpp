@@ -1,0 +1,246 @@
+#include "model/HistoryCodec.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr qint64 MsPerDay = 86400000;
+constexpr double LastDay = 2958466;  // 1 January 10000, exclusive
+constexpr char DetailsFormat = 1;
+
+void PutNumber(QByteArray& out, quint64 value)
+{
+    do {
+        const char byte = static_cast<char>(value & 0x7f);
+        value >>= 7;
+        out.append(value ? static_cast<char>(byte | 0x80) : byte);
+    } while (value);
+}
+
+void PutText(QByteArray& out, QByteArrayView text)
+{
+    text = BoundedText(text);
+    PutNumber(out, static_cast<quint64>(text.size()));
+    out.append(text);
+}
+
+// Reads what PutNumber and PutText wrote; once anything is out of bounds every later read fails.
+class Reader {
+public:
+    explicit Reader(QByteArrayView bytes) : m_bytes(bytes) {}
+
+    bool failed() const { return m_failed; }
+    bool atEnd() const { return m_pos >= m_bytes.size(); }
+
+    quint64 number()
+    {
+        quint64 value = 0;
+        for (int shift = 0; !m_failed && shift < 64; shift += 7) {
+            if (atEnd())
+                break;
+            const auto byte = static_cast<unsigned char>(m_bytes[m_pos++]);
+            value |= quint64(byte & 0x7f) << shift;
+            if (!(byte & 0x80))
+                return value;
+        }
+        m_failed = true;
+        return 0;
+    }
+
+    QByteArrayView text()
+    {
+        const quint64 size = number();
+        if (m_failed || size > quint64(m_bytes.size() - m_pos)) {
+            m_failed = true;
+            return {};
+        }
+        const QByteArrayView text = m_bytes.sliced(m_pos, static_cast<qsizetype>(size));
+        m_pos += static_cast<qsizetype>(size);
+        return BoundedText(text);
+    }
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+    bool m_failed = false;
+};
+
+qint64 ClampedCount(quint64 value)
+{
+    return static_cast<qint64>(std::min<quint64>(value, quint64(1) << 62));
+}
+
+}  // namespace
+
+std::optional<qint64> DayCountToMs(double dayCount)
+{
+    if (!std::isfinite(dayCount) || dayCount <= -693594 || dayCount >= LastDay)
+        return std::nullopt;
+    return std::llround(dayCount * double(MsPerDay));
+}
+
+double MsToDayCount(qint64 ms)
+{
+    return double(ms) / double(MsPerDay);
+}
+
+bool IsCheckTime(qint64 ms)
+{
+    return ms > 0 && ms < qint64(LastDay) * MsPerDay;
+}
+
+QByteArrayView BoundedText(QByteArrayView text)
+{
+    return text.size() > MaxStoredText ? text.first(MaxStoredText) : text;
+}
+
+std::optional<LinkStatus> StoredVerdict(qint64 code)
+{
+    if (code == lsFound || code == lsNotFound || code == lsConnectionError)
+        return static_cast<LinkStatus>(code);
+    return std::nullopt;
+}
+
+LinkKind StoredLinkKind(qint64 code)
+{
+    return code >= 0 && code <= qint64(LinkKind::None) ? static_cast<LinkKind>(code) : LinkKind::Unknown;
+}
+
+AnalysisExtent StoredExtent(qint64 code)
+{
+    return code >= 0 && code <= qint64(AnalysisExtent::Abandoned) ? static_cast<AnalysisExtent>(code)
+                                                                  : AnalysisExtent::NotAnalysed;
+}
+
+int StoredHttpStatus(qint64 code)
+{
+    return code >= 0 && code <= 999 ? static_cast<int>(code) : 0;
+}
+
+qint64 StoredCount(qint64 value)
+{
+    return std::max<qint64>(value, 0);
+}
+
+int FlagsOf(const CheckDetails& details, bool confirmation)
+{
+    return (details.blocked() ? FlagBlocked : 0) | (details.noindex() ? FlagNoindex : 0) |
+        (details.pageNofollow() ? FlagPageNofollow : 0) | (details.canonicalElsewhere() ? FlagCanonicalElsewhere : 0) |
+        (confirmation ? FlagConfirmation : 0);
+}
+
+void ApplyFlags(CheckFacts& facts, qint64 flags)
+{
+    facts.blocked = flags & FlagBlocked;
+    facts.analysis.noindex = flags & FlagNoindex;
+    facts.analysis.pageNofollow = flags & FlagPageNofollow;
+    facts.analysis.canonicalElsewhere = flags & FlagCanonicalElsewhere;
+}
+
+QByteArray EncodeRedirects(const QList<RedirectStep>& steps)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < std::min(steps.size(), MaxStoredRedirects); ++i) {
+        PutNumber(out, static_cast<quint64>(StoredHttpStatus(steps[i].status)));
+        PutText(out, steps[i].url);
+    }
+    return out;
+}
+
+namespace {
+
+// Texts either copied or left pointing into `bytes`, for a caller that copies them on at once.
+QByteArray TextOf(QByteArrayView text, bool copy)
+{
+    if (text.isEmpty())
+        return {};
+    return copy ? text.toByteArray() : QByteArray::fromRawData(text.data(), text.size());
+}
+
+QList<RedirectStep> Redirects(QByteArrayView bytes, bool copy)
+{
+    QList<RedirectStep> steps;
+    Reader in(bytes);
+    while (!in.atEnd() && steps.size() < MaxStoredRedirects) {
+        const quint64 status = in.number();
+        const QByteArrayView url = in.text();
+        if (in.failed())
+            break;
+        steps.append({TextOf(url, copy), StoredHttpStatus(static_cast<qint64>(std::min<quint64>(status, 1000)))});
+    }
+    return steps;
+}
+
+CheckFacts Details(QByteArrayView bytes, bool copy)
+{
+    CheckFacts facts;
+    if (bytes.isEmpty() || bytes.front() != DetailsFormat)
+        return facts;
+    Reader in(bytes.sliced(1));
+    facts.httpStatus = StoredHttpStatus(static_cast<qint64>(std::min<quint64>(in.number(), 1000)));
+    facts.elapsedMs = ClampedCount(in.number());
+    facts.bytesReceived = ClampedCount(in.number());
+    LinkAnalysis& analysis = facts.analysis;
+    analysis.kind = StoredLinkKind(static_cast<qint64>(std::min<quint64>(in.number(), 255)));
+    analysis.extent = StoredExtent(static_cast<qint64>(std::min<quint64>(in.number(), 255)));
+    ApplyFlags(facts, static_cast<qint64>(in.number() & 0xff));
+    analysis.matchStart = static_cast<int>(std::min<quint64>(in.number(), MaxStoredText));
+    analysis.matchLength = static_cast<int>(std::min<quint64>(in.number(), MaxStoredText));
+    QByteArray* const texts[] = {&facts.failure,    nullptr,       &facts.finalUrl,      &facts.contentType,
+                                 &analysis.href,    &analysis.rel, &analysis.anchorText, &analysis.canonical,
+                                 &analysis.evidence};
+    for (QByteArray* text : texts) {
+        const QByteArrayView value = in.text();
+        if (text)
+            *text = TextOf(value, copy);
+        else if (!value.isEmpty())
+            facts.reason = QString::fromUtf8(value);
+    }
+    // Once a length runs past the end every later field stays empty; what came before it stays.
+    facts.redirects = Redirects(in.text(), copy);
+    return facts;
+}
+
+}  // namespace
+
+QList<RedirectStep> DecodeRedirects(QByteArrayView bytes)
+{
+    return Redirects(bytes, true);
+}
+
+QByteArray EncodeDetails(const CheckDetails& details)
+{
+    QByteArray out;
+    out.reserve(64 + details.finalUrl().size() + details.evidence().size() + details.href().size() +
+                details.canonical().size() + details.anchorText().size());
+    out.append(DetailsFormat);
+    PutNumber(out, static_cast<quint64>(StoredHttpStatus(details.httpStatus())));
+    PutNumber(out, static_cast<quint64>(StoredCount(details.elapsedMs())));
+    PutNumber(out, static_cast<quint64>(StoredCount(details.bytesReceived())));
+    PutNumber(out, static_cast<quint64>(details.linkKind()));
+    PutNumber(out, static_cast<quint64>(details.extent()));
+    PutNumber(out, static_cast<quint64>(FlagsOf(details, false)));
+    PutNumber(out, static_cast<quint64>(details.matchStart()));
+    PutNumber(out, static_cast<quint64>(details.matchLength()));
+    const QByteArray reason = details.reason().toUtf8();
+    for (const QByteArrayView text :
+         {details.failure(), QByteArrayView(reason), details.finalUrl(), details.contentType(), details.href(),
+          details.rel(), details.anchorText(), details.canonical(), details.evidence()})
+        PutText(out, text);
+    QList<RedirectStep> steps;
+    for (qsizetype i = 0; i < std::min(details.redirectCount(), MaxStoredRedirects); ++i)
+        steps.append(details.redirect(i));
+    PutText(out, EncodeRedirects(steps));
+    return out;
+}
+
+CheckFacts DecodeDetails(QByteArrayView bytes)
+{
+    return Details(bytes, true);
+}
+
+CheckDetails DecodeCheckDetails(QByteArrayView bytes)
+{
+    return CheckDetails(Details(bytes, false));
+}

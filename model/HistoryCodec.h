@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/CheckDetails.h"
+#include "model/Records.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+#include <optional>
+
+// How the history file holds what a check found, and how values read back from it are made safe:
+// the file may have been edited by hand or damaged, so every length is bounded and every code that
+// is not one of ours becomes a harmless one.
+
+// Times are kept as whole milliseconds of the day count (days since 30 December 1899, local time).
+// Nothing when the value is not a date-time at all (not finite, or outside the calendar).
+std::optional<qint64> DayCountToMs(double dayCount);
+double MsToDayCount(qint64 ms);
+// A stored time that can stand for a check: after 30 December 1899 and before the year 10000.
+bool IsCheckTime(qint64 ms);
+
+// No text longer than this is written or read back; longer ones are cut. Page addresses that serve
+// as keys are never cut: a longer one is not recorded at all.
+inline constexpr qsizetype MaxStoredText = 64 * 1024;
+inline constexpr qsizetype MaxStoredRedirects = 32;
+QByteArrayView BoundedText(QByteArrayView text);
+
+// Only the three outcomes of a check are ever stored.
+std::optional<LinkStatus> StoredVerdict(qint64 code);
+LinkKind StoredLinkKind(qint64 code);
+AnalysisExtent StoredExtent(qint64 code);
+int StoredHttpStatus(qint64 code);
+qint64 StoredCount(qint64 value);  // a time or a size: never negative
+
+// A check's flags in one number.
+enum StoredFlag : int {
+    FlagBlocked = 1,
+    FlagNoindex = 2,
+    FlagPageNofollow = 4,
+    FlagCanonicalElsewhere = 8,
+    FlagConfirmation = 16,
+};
+int FlagsOf(const CheckDetails& details, bool confirmation);
+void ApplyFlags(CheckFacts& facts, qint64 flags);
+
+// The redirect hops as one value: for each, its status and its address, each length-prefixed.
+QByteArray EncodeRedirects(const QList<RedirectStep>& steps);
+QList<RedirectStep> DecodeRedirects(QByteArrayView bytes);
+
+// Every field of a check's details as one value, for the latest check of each link. A value that is
+// cut short or not in this form gives back what could be read, the rest left empty.
+QByteArray EncodeDetails(const CheckDetails& details);
+CheckFacts DecodeDetails(QByteArrayView bytes);
+// The same, without copying every text twice.
+CheckDetails DecodeCheckDetails(QByteArrayView bytes);

@@ -1,0 +1,109 @@
+#include "model/HistoryReader.h"
+
+#include "model/HistoryCodec.h"
+#include "model/HistoryRows.h"
+#include "model/SqliteDb.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+std::optional<qint64> FindLink(SqliteDb& db, const LinkKey& key, QByteArray* details = nullptr)
+{
+    SqliteStatement find(db, "SELECT id, details FROM links WHERE site_id = ?1 AND page_url = ?2");
+    find.bind(1, key.siteId).bind(2, key.pageUrl);
+    if (!find.step())
+        return std::nullopt;
+    if (details)
+        *details = find.blob(1).toByteArray();
+    return find.integer(0);
+}
+
+}  // namespace
+
+LatestChecks ReadLatestChecks(SqliteDb& db)
+{
+    SqliteTransaction transaction(db, SqliteTransaction::Kind::Read);
+    LatestChecks latest;
+    // Ids only grow, so the largest bounds the number of rows without counting them.
+    latest.reserve(static_cast<qsizetype>(std::clamp<qint64>(db.integer("SELECT max(id) FROM links"), 0, 1 << 22)));
+    SqliteStatement rows(db, "SELECT site_id, page_url, at, verdict, changes, details FROM links");
+    while (rows.step()) {
+        const QByteArrayView pageUrl = rows.blob(1);
+        const qint64 at = rows.integer(2);
+        const std::optional<LinkStatus> verdict = StoredVerdict(rows.integer(3));
+        const qint64 siteId = rows.integer(0);
+        if (!verdict || !IsCheckTime(at) || pageUrl.size() > MaxStoredText || siteId != std::int32_t(siteId))
+            continue;
+        HistoryEntry entry;
+        entry.check.at = MsToDayCount(at);
+        entry.check.verdict = *verdict;
+        entry.check.details = DecodeCheckDetails(rows.blob(5));
+        entry.changes = static_cast<HistoryChanges>(rows.integer(4) & AllHistoryChanges);
+        latest.add(LinkKey{std::int32_t(siteId), pageUrl.toByteArray()}, std::move(entry));
+    }
+    return latest;
+}
+
+std::vector<HistoryEntry> ReadHistory(SqliteDb& db, const LinkKey& key, int limit)
+{
+    std::vector<HistoryEntry> entries;
+    if (limit <= 0 || key.pageUrl.size() > MaxStoredText)
+        return entries;
+    SqliteTransaction transaction(db, SqliteTransaction::Kind::Read);
+    QByteArray details;
+    const std::optional<qint64> id = FindLink(db, key, &details);
+    if (!id)
+        return entries;
+    CheckTexts texts = CheckTexts::of(DecodeDetails(details));
+    SqliteStatement rows(
+        db, (QByteArray("SELECT ") + CheckColumns + " FROM checks WHERE link = ?1 ORDER BY n DESC").constData());
+    rows.bind(1, *id);
+    while (rows.step() && entries.size() < std::size_t(limit)) {
+        if (std::optional<HistoryEntry> entry = ReadCheckRow(rows, texts))
+            entries.push_back(std::move(*entry));
+    }
+    return entries;
+}
+
+HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
+{
+    HistorySummary summary;
+    if (key.pageUrl.size() > MaxStoredText)
+        return summary;
+    SqliteTransaction transaction(db, SqliteTransaction::Kind::Read);
+    const std::optional<qint64> id = FindLink(db, key);
+    if (!id)
+        return summary;
+
+    // Newest first: the run of verdicts the latest check belongs to, and what came before it.
+    SqliteStatement rows(db, "SELECT at, verdict FROM checks WHERE link = ?1 ORDER BY n DESC");
+    rows.bind(1, *id);
+    std::optional<bool> latestFound;
+    bool runEnded = false;
+    double runStart = 0;
+    while (rows.step()) {
+        const qint64 at = rows.integer(0);
+        const std::optional<LinkStatus> verdict = StoredVerdict(rows.integer(1));
+        if (!verdict || !IsCheckTime(at))
+            continue;
+        ++summary.checkCount;
+        summary.firstChecked = MsToDayCount(at);
+        const bool found = *verdict == lsFound;
+        if (!latestFound)
+            latestFound = found;
+        if (runEnded)
+            continue;
+        if (found != *latestFound) {
+            runEnded = true;
+            if (!*latestFound)
+                summary.lostSince = runStart;
+            continue;
+        }
+        runStart = MsToDayCount(at);
+    }
+    if (latestFound && *latestFound)
+        summary.foundSince = runStart;
+    return summary;
+}

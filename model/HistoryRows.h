@@ -1,0 +1,34 @@
+#pragma once
+
+#include "model/CheckDetails.h"
+#include "model/CheckHistory.h"
+
+#include <QByteArray>
+
+#include <array>
+#include <optional>
+
+class SqliteStatement;
+
+// The texts of a check as the rows of `checks` hold them, in the order of their columns. Evidence
+// goes with where the match lies in it: the three are stored, or left NULL, together.
+struct CheckTexts {
+    enum Field { Failure, Reason, FinalUrl, Redirects, ContentType, Href, Rel, AnchorText, Canonical, Evidence, Count };
+    std::array<QByteArray, Count> values;
+    int matchStart = 0;
+    int matchLength = 0;
+
+    static CheckTexts of(const CheckFacts& facts);
+    bool sameAs(const CheckTexts& other, int field) const;
+};
+
+// The columns every read of a check row takes, in this order.
+inline constexpr char CheckColumns[] =
+    "n, at, verdict, changes, http, kind, extent, flags, elapsed_ms, bytes, failure, reason, final_url, redirects, "
+    "content_type, href, rel, anchor_text, canonical, evidence, match_start, match_length";
+inline constexpr int CheckTextColumn = 10;  // where `failure` is in CheckColumns
+
+// Reads one row taken with CheckColumns. `texts` holds the texts of the link's next newer check
+// (for the newest row, those of the latest check in `links`) and becomes this row's. Gives the
+// check, or nothing when the row has no valid time or verdict; `n` is its number either way.
+std::optional<HistoryEntry> ReadCheckRow(const SqliteStatement& row, CheckTexts& texts, qint64* n = nullptr);

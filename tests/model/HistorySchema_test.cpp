@@ -1,0 +1,128 @@
+#include "model/HistorySchema.h"
+#include "model/HistoryStore.h"
+#include "support/HistorySamples.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+const LinkKey Garden{1, "http://www.partner.test/links/"};
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+HistoryOptions WithSteps(std::span<const SchemaStep> steps)
+{
+    HistoryOptions options = TestHistoryOptions();
+    options.schema = steps;
+    return options;
+}
+
+void RecordTwo(const QString& file, const HistoryOptions& options = TestHistoryOptions())
+{
+    HistoryStore store(file, {}, options);
+    store.record(Garden, Check(MinuteAfterStart(0), lsFound, FollowedFacts()));
+    store.record(Garden, Check(MinuteAfterStart(1), lsNotFound, CheckFacts()));
+    ASSERT_TRUE(store.flush());
+}
+
+// The names of the files beside the history whose name starts with `prefix`.
+QStringList Beside(const HistoryDir& dir, const QString& prefix)
+{
+    return QDir(dir.path()).entryList({prefix + u'*'}, QDir::Files, QDir::Name);
+}
+
+}  // namespace
+
+// A later version that adds a column and an index: a file of the first version is brought to it
+// once, keeping its history, and keeps recording.
+TEST(HistorySchema, BringsAFileOfAnEarlierVersionUpToDateOnce)
+{
+    HistoryDir dir;
+    RecordTwo(dir.file());
+    const std::span<const SchemaStep> first = HistorySchemaSteps();
+    std::vector<SchemaStep> steps(first.begin(), first.end());
+    steps.push_back({2, "ALTER TABLE links ADD COLUMN note BLOB; CREATE INDEX checks_by_time ON checks (at);"});
+    for (int open = 0; open < 2; ++open) {
+        HistoryStore store(dir.file(), {}, WithSteps(steps));
+        EXPECT_EQ(store.problem(), QString());
+        store.record(Garden, Check(MinuteAfterStart(2 + open), lsFound, FollowedFacts()));
+        ASSERT_TRUE(store.flush());
+        EXPECT_EQ(store.history(Garden).size(), 3u + open);
+    }
+    EXPECT_EQ(RawValue(dir.file(), "PRAGMA user_version"), "2");
+    EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM pragma_table_info('links') WHERE name = 'note'"), "1");
+}
+
+TEST(HistorySchema, AStepThatFailsLeavesTheFileAtItsVersion)
+{
+    HistoryDir dir;
+    RecordTwo(dir.file());
+    const std::span<const SchemaStep> first = HistorySchemaSteps();
+    std::vector<SchemaStep> steps(first.begin(), first.end());
+    steps.push_back({2, "ALTER TABLE links ADD COLUMN note BLOB; ALTER TABLE nowhere ADD COLUMN x;"});
+    {
+        HistoryStore store(dir.file(), {}, WithSteps(steps));
+        EXPECT_FALSE(store.isRecording());
+        EXPECT_TRUE(store.problem().contains(QStringLiteral("cannot be used"))) << store.problem().toStdString();
+    }
+    EXPECT_EQ(RawValue(dir.file(), "PRAGMA user_version"), "1");
+    EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM pragma_table_info('links') WHERE name = 'note'"), "0");
+    HistoryStore store(dir.file(), {}, TestHistoryOptions());
+    EXPECT_EQ(store.history(Garden).size(), 2u);
+}
+
+// A newer program may store what this one does not know; this one must not touch it.
+TEST(HistorySchema, LeavesAFileOfANewerVersionExactlyAsItIs)
+{
+    HistoryDir dir;
+    RecordTwo(dir.file());
+    RawSql(dir.file(), "PRAGMA user_version = 7; PRAGMA wal_checkpoint(TRUNCATE);");
+    const QByteArray before = FileBytes(dir.file());
+    int reports = 0;
+    {
+        HistoryStore store(
+            dir.file(), [&](const QString&) { ++reports; }, TestHistoryOptions());
+        EXPECT_FALSE(store.isRecording());
+        EXPECT_FALSE(store.isReadable());
+        EXPECT_TRUE(store.problem().contains(QStringLiteral("newer version of Quorvane")));
+        store.record(Garden, Check(MinuteAfterStart(5), lsFound, FollowedFacts()));
+        store.forget(Garden);
+        EXPECT_FALSE(store.flush());
+        EXPECT_TRUE(store.latestChecks().isEmpty());
+        EXPECT_TRUE(store.history(Garden).empty());
+    }
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(FileBytes(dir.file()), before);
+    EXPECT_EQ(Beside(dir, QStringLiteral("History.db.damaged")), QStringList());
+}
+
+// Another program's database, or one of ours whose tables were changed by hand, is kept aside and
+// a new history is started.
+TEST(HistorySchema, SetsAsideADatabaseThatIsNotAHistoryOfOurs)
+{
+    HistoryDir dir;
+    RawSql(dir.file(), "CREATE TABLE contacts (name TEXT); INSERT INTO contacts VALUES ('Anna');");
+    {
+        HistoryStore store(dir.file(), {}, TestHistoryOptions());
+        EXPECT_TRUE(store.isRecording());
+        EXPECT_TRUE(store.problem().contains(QStringLiteral("It was renamed to"))) << store.problem().toStdString();
+    }
+    QStringList aside = Beside(dir, QStringLiteral("History.db.damaged-"));
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(RawValue(dir.path() + u'/' + aside[0], "SELECT name FROM contacts"), "Anna");
+
+    RecordTwo(dir.file());
+    RawSql(dir.file(), "ALTER TABLE links DROP COLUMN changes");
+    {
+        HistoryStore store(dir.file(), {}, TestHistoryOptions());
+        EXPECT_TRUE(store.problem().contains(QStringLiteral("It was renamed to")));
+        EXPECT_TRUE(store.history(Garden).empty());
+    }
+    EXPECT_EQ(Beside(dir, QStringLiteral("History.db.damaged-")).size(), 2);
+}
