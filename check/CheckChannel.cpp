@@ -135,6 +135,7 @@ bool CheckChannel::shutDown(int graceMs)
         request->done.notify_one();
     }
     m_queue.clear();
+    m_pauseEnded.notify_all();
     for (HttpClient* client : m_clients)
         client->abort();
     QObject* receiver = std::exchange(m_receiver, nullptr);
@@ -145,6 +146,22 @@ bool CheckChannel::shutDown(int graceMs)
     lock.unlock();
     delete receiver;
     return ended;
+}
+
+bool CheckChannel::pause(int ms)
+{
+    std::unique_lock lock(m_mutex);
+    const unsigned generation = m_pauseGeneration;
+    const bool interrupted = m_pauseEnded.wait_for(lock, std::chrono::milliseconds(ms),
+                                                   [&] { return m_shutDown || m_pauseGeneration != generation; });
+    return !interrupted;
+}
+
+void CheckChannel::endPauses()
+{
+    const std::lock_guard lock(m_mutex);
+    ++m_pauseGeneration;
+    m_pauseEnded.notify_all();
 }
 
 bool CheckChannel::isShutDown() const

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <unordered_set>
 
+class HistoryStore;
 class HttpClient;
 class LinkList;
 class QEvent;
@@ -36,10 +37,20 @@ public:
     // they are created.
     bool analysePages() const { return m_analysePages; }
     void setAnalysePages(bool analyse) { m_analysePages = analyse; }
+    // Where finished checks are recorded; null for none. The store must outlive the checks that
+    // report to it, or be set to null first.
+    HistoryStore* history() const { return m_history; }
+    void setHistory(HistoryStore* store) { m_history = store; }
 
     // Worker threads only: runs `task` on the UI thread the next time that thread processes its
     // events, and waits until it has run. False, with `task` not run, once shut-down has begun.
     bool callOver(const std::function<void()>& task);
+
+    // Worker threads: waits `ms` milliseconds, unless endPauses() or shut-down comes first. True
+    // when the whole pause passed.
+    bool pause(int ms);
+    // Any thread: ends every pause now running.
+    void endPauses();
 
     // A worker's fetch, registered so that shut-down can cancel it. attachClient() aborts the client
     // and returns false when shut-down has already begun.
@@ -68,6 +79,7 @@ private:
     std::function<void()> m_refreshStatusBar;
     int m_runningChecks = 0;
     bool m_analysePages = true;
+    HistoryStore* m_history = nullptr;
 
     mutable std::mutex m_mutex;
     bool m_shutDown = false;
@@ -77,4 +89,6 @@ private:
     std::unordered_set<HttpClient*> m_clients;
     int m_liveThreads = 0;
     std::condition_variable m_threadsEnded;
+    std::condition_variable m_pauseEnded;
+    unsigned m_pauseGeneration = 0;
 };

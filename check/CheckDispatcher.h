@@ -8,6 +8,7 @@
 #include <memory>
 
 class CheckChannel;
+class HistoryStore;
 class LinkList;
 class SettingsFile;
 class WebsiteTree;
@@ -43,13 +44,16 @@ public:
     // Whether checks started from now on analyse the pages for links; on by default. Off, a check's
     // details tell only how the fetch went.
     void setAnalysePages(bool analyse);
+    // Where finished checks are recorded (see CheckChannel::setHistory).
+    void setHistory(HistoryStore* store);
 
     // "Check": every visible row. Throws AppError when a worker cannot be created.
     void StartAll();
     // "Check Selected": every selected row, hidden ones included. Throws as StartAll.
     void StartSelected();
-    // "Stop": every walk running now ends before its next row; running checks go on.
-    void ToolButton1Click() { m_stopRequested = true; }
+    // "Stop": every walk running now ends before its next row; running checks go on, but one that
+    // waits to fetch a lost link again reports what it has at once.
+    void ToolButton1Click();
     // Waits for a free slot, then starts a worker for the row unless it is being checked already.
     Outcome DispatchCheck(const LinkRecord& row);
     // Shows "Please Select a inbound link" when no row is selected, hidden rows counting; the

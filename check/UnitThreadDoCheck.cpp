@@ -6,8 +6,10 @@
 #include "check/HttpClient.h"
 #include "model/AppError.h"
 #include "model/Clock.h"
+#include "model/HistoryStore.h"
 #include "model/LinkList.h"
 
+#include <algorithm>
 #include <system_error>
 #include <thread>
 
@@ -41,7 +43,9 @@ ThreadDoCheck::ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord r
       m_pageUrl(MonitorInfo->PageUrl),
       m_siteUrl(MonitorInfo->SiteUrl),
       m_settings(settings),
-      m_analyse(m_channel->analysePages())
+      m_analyse(m_channel->analysePages()),
+      m_siteId(MonitorInfo->SiteId),
+      m_previous{MonitorInfo->LastCheck, MonitorInfo->Status, MonitorInfo->Details.get(), false}
 {
     m_channel->countIn();
 }
@@ -57,7 +61,19 @@ void ThreadDoCheck::Execute()
 {
     m_channel->callOver([this] { ShowChecking(); });
     CheckResult = Fetch();
+    if (m_previous.verdict == lsFound && m_settings.read(Keys::ConfirmLosses))
+        m_confirmPauseMs = std::clamp(m_settings.read(Keys::ConfirmPause), 0, Keys::MaxConfirmPause) * 1000;
+    if (wantsConfirmation() && m_channel->callOver([this] { RecordFirst(); }) && m_channel->pause(m_confirmPauseMs)) {
+        CheckResult = Fetch();
+        m_confirmation = true;
+    }
     m_channel->callOver([this] { ShowResult(); });
+}
+
+bool ThreadDoCheck::wantsConfirmation() const
+{
+    return m_confirmPauseMs >= 0 && m_previous.verdict == lsFound &&
+        (CheckResult == lsNotFound || CheckResult == lsConnectionError);
 }
 
 LinkStatus ThreadDoCheck::Fetch()
@@ -105,13 +121,27 @@ void ThreadDoCheck::ShowChecking()
     m_channel->RefreshStatusBar();
 }
 
+void ThreadDoCheck::RecordFirst()
+{
+    // A deleted row's history is gone: nothing of it is recorded again.
+    if (!rowPresent())
+        return;
+    if (HistoryStore* store = m_channel->history())
+        store->record(LinkKey{m_siteId, m_pageUrl}, RecordedCheck{Now(), CheckResult, m_details, false});
+}
+
 void ThreadDoCheck::ShowResult()
 {
     if (!rowPresent())
         return;
+    const RecordedCheck check{Now(), CheckResult, m_details, m_confirmation};
+    // Kept under the address that was fetched, which an edit meanwhile may have changed.
+    if (HistoryStore* store = m_channel->history())
+        store->record(LinkKey{m_siteId, m_pageUrl}, check);
     {
         LinkList::Update update(m_channel->links());
-        m_channel->links().setVerdict(*MonitorInfo, CheckResult, Now(), std::move(m_details));
+        m_channel->links().setVerdict(*MonitorInfo, CheckResult, check.at, std::move(m_details),
+                                      ChangesBetween(m_previous, check));
     }
     m_channel->RefreshStatusBar();
 }

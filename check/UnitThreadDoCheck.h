@@ -2,6 +2,7 @@
 
 #include "check/PageMatch.h"
 #include "model/CheckDetails.h"
+#include "model/CheckHistory.h"
 #include "model/Records.h"
 #include "model/SettingsFile.h"
 
@@ -13,6 +14,10 @@
 class CheckChannel;
 
 // One check of one inbound link, on a thread of its own that frees the worker when it ends.
+//
+// A link found before whose fetch now fails is fetched once more after a pause (config.ini's
+// "Check" section), so that one passing failure never reports a loss; both fetches are recorded in
+// the check history, the verdict is the second's. Stop ends the pause, and the first verdict stands.
 //
 // Start() runs on the UI thread: it counts the worker in (RunningChecks + 1) and only then starts the
 // thread. The worker copies PageUrl and SiteUrl there and keeps its record alive; everything it
@@ -34,8 +39,10 @@ private:
 
     void Execute();
     LinkStatus Fetch();
+    bool wantsConfirmation() const;
     // Call-overs, run on the UI thread.
     void ShowChecking();
+    void RecordFirst();
     void ShowResult();
     void Finish();
     bool rowPresent() const;
@@ -46,8 +53,15 @@ private:
     const QByteArray m_siteUrl;
     const SettingsFile m_settings;
     const bool m_analyse;
+    const std::int32_t m_siteId;
+    // The link's latest check before this one, what this one is compared with.
+    const RecordedCheck m_previous;
+    // Milliseconds before a lost link is fetched again; negative when it is not. Read on the
+    // worker's thread, as the fetch's settings are.
+    int m_confirmPauseMs = -1;
     LinkStatus CheckResult = lsUnchecked;
     // What the check found out beside the verdict; handed to the record with it.
     CheckDetails m_details;
+    bool m_confirmation = false;  // the verdict is a second fetch's
     bool m_running = false;
 };

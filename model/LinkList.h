@@ -99,9 +99,10 @@ public:
 
     // Changing a row's record. False when the record has no row here (nothing changes then).
     bool setStatus(const rMonitorInfo& record, LinkStatus status);
-    // A check's outcome: its verdict, its time and what it found out beside the verdict.
+    // A check's outcome: its verdict, its time, what it found out beside the verdict and what
+    // changed since the check before it.
     bool setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck,
-                    CheckDetails details = CheckDetails());
+                    CheckDetails details = CheckDetails(), std::uint16_t changes = 0);
     bool setDetails(const rMonitorInfo& record, CheckDetails details);
     // Copies the stored fields (SiteId, PageUrl, FirstName, LastName, Email, Created, LastCheck).
     bool updateFields(const rMonitorInfo& record, const rMonitorInfo& values);
@@ -123,6 +124,10 @@ public:
     // the list, or nothing when no website has that Id (the caption then stays as it was).
     std::optional<QByteArray> ShowSiteItems(std::int32_t id, const WebsiteTree& websites);
     QByteArray ShowAllItems();
+    // A second criterion beside the website: only rows whose latest check changed something. It
+    // takes effect at the next ShowSiteItems or ShowAllItems.
+    void setChangedOnly(bool on) { m_changedOnly = on; }
+    bool changedOnly() const { return m_changedOnly; }
 
     // Sorting. A header click or SortByColumn sets the column and flips the direction, every
     // time; on a list without rows nothing changes.
@@ -165,6 +170,7 @@ private:
     LinkSorter m_sorter{m_rows};
     std::array<int, 256> m_visibleWithStatus{};
     int m_updateDepth = 0;
+    bool m_changedOnly = false;
     bool m_resetPending = false;
     LinkListObserver* m_observer = nullptr;
 };

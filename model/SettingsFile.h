@@ -60,6 +60,11 @@ IntKey ColumnVisible(int column);
 // The details pane under the links list: whether it shows, and its height in pixels.
 inline constexpr BoolKey ShowDetails{"Common", "ShowDetails", false};
 inline constexpr IntKey DetailsHeight{"Common", "DetailsHeight", 180};
+// A link found before whose check now fails is fetched once more, after a pause of that many
+// seconds, before the loss is reported.
+inline constexpr BoolKey ConfirmLosses{"Check", "ConfirmLosses", true};
+inline constexpr IntKey ConfirmPause{"Check", "ConfirmPause", 5};
+inline constexpr int MaxConfirmPause = 300;
 }  // namespace Keys
 
 // config.ini, in the private-profile INI format. Every call reads or writes the file itself; there

@@ -183,7 +183,8 @@ TEST_F(MainWindowTest, AnInstalledCopyKeepsItsDataInAPrivateFolderOfTheUser)
     EXPECT_EQ(folder.st_mode & 07777, 0700u);
     // Nothing beside the executable or among the shipped files.
     EXPECT_EQ(installed.files(),
-              (QStringList{QStringLiteral("xdg/quorvane/Items.txt"), QStringLiteral("xdg/quorvane/config.ini")}));
+              (QStringList{QStringLiteral("xdg/quorvane/History.db"), QStringLiteral("xdg/quorvane/Items.txt"),
+                           QStringLiteral("xdg/quorvane/config.ini")}));
 
     installed.write(QStringLiteral("xdg/quorvane/MySites.txt"), WebsiteToLine({"Mine", "mine.example", 7}) + "\r\n");
     auto again = start();
