@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/AdvancedOptions.h"
+#include "dialogs/ConfirmOptions.h"
 #include "dialogs/InputFault.h"
 
 #include <QByteArray>
@@ -28,6 +29,7 @@ struct OptionsValues {
     QByteArray proxyUser;
     QByteArray proxyPass;
     AdvancedValues advanced;
+    ConfirmValues confirm;
 };
 
 enum class OptionsField { ProxyServer, ProxyPort };
@@ -65,6 +67,7 @@ public:
     QLineEdit* EditProxyPass() const { return m_editProxyPass; }
     QCheckBox* CBStartCheck() const { return m_cbStartCheck; }
     AdvancedOptions* GBAdvanced() const { return m_advanced; }
+    ConfirmOptions* GBConfirm() const { return m_confirm; }
     QPushButton* BBtnOk() const { return m_bbtnOk; }
     QPushButton* BitBtn1() const { return m_bitBtn1; }
 
@@ -83,6 +86,7 @@ private:
     QLineEdit* m_editProxyPass;
     QCheckBox* m_cbStartCheck;
     AdvancedOptions* m_advanced;
+    ConfirmOptions* m_confirm;
     QPushButton* m_bbtnOk;
     QPushButton* m_bitBtn1;
 };
