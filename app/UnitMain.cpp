@@ -1,6 +1,8 @@
 #include "app/UnitMain.h"
 
 #include "app/BackupCommands.h"
+#include "app/DetailsPane.h"
+#include "app/HistoryTab.h"
 #include "app/LinksPane.h"
 #include "app/MainCommands.h"
 #include "app/SideSplitter.h"
@@ -62,6 +64,7 @@ TfrmMain::~TfrmMain()
     if (m_dispatcher)
         m_dispatcher->shutdown();
     // Commits what checks recorded; no check reaches it any more.
+    m_linksPane->details()->historyTab()->setStore(nullptr);
     delete std::exchange(m_history, nullptr);
     // It reads the links list, which goes before the window's children do. A write in flight ends
     // first; what is pending was the close's to write.
@@ -168,10 +171,13 @@ void TfrmMain::FormCreate()
         });
         m_dispatcher->setShowInformation([this](const QString& text) { ShowInformation(this, text); });
         m_history = new WindowHistory([this](const QString& text) { ShowWarning(this, text); }, this);
+        connect(m_history, &WindowHistory::committed, m_linksPane->details()->historyTab(),
+                &HistoryTab::historyChanged);
     }
     // Reads every link's latest check while the files load.
     m_history->open(m_appDir);
     m_dispatcher->setHistory(m_history->store());
+    m_linksPane->details()->historyTab()->setStore(m_history->store());
     m_websitesPane->model().reset([this](WebsiteTree& tree) {
         tree.AddRootWebsite();
         ::LoadWebsites(m_appDir, tree);

@@ -33,7 +33,19 @@ void WindowHistory::open(const QString& appDir)
         m_reading.wait();
     if (!m_store || m_store->path() != path) {
         m_store.reset();
-        m_store = std::make_unique<HistoryStore>(path, [this](const QString& text) { Q_EMIT problemReported(text); });
+        const auto onCommitted = [this] {
+            // Posted once until the UI thread has taken it, however often the writer commits.
+            if (!m_commitPosted.exchange(true))
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        m_commitPosted = false;
+                        Q_EMIT committed();
+                    },
+                    Qt::QueuedConnection);
+        };
+        m_store = std::make_unique<HistoryStore>(
+            path, [this](const QString& text) { Q_EMIT problemReported(text); }, HistoryOptions(), onCommitted);
     } else {
         // Checks recorded a moment ago belong to what the next load restores.
         m_store->flush();

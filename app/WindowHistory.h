@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
@@ -49,6 +50,8 @@ public:
 Q_SIGNALS:
     // Queued from the store's threads to the UI thread.
     void problemReported(const QString& text);
+    // The store committed checks; at most one is waiting at a time.
+    void committed();
 
 private:
     void showProblem(const QString& text);
@@ -57,6 +60,7 @@ private:
     std::unique_ptr<HistoryStore> m_store;
     std::future<LatestChecks> m_reading;
     bool m_warned = false;
+    std::atomic<bool> m_commitPosted{false};
 };
 
 // The applied restore rule for one record, without the store: true when `entry` was taken.

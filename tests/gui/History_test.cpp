@@ -1,3 +1,7 @@
+#include "app/DetailsPane.h"
+#include "app/HistoryTab.h"
+#include "app/LinksPane.h"
+#include "app/LinksView.h"
 #include "app/UnitMain.h"
 #include "app/WindowHistory.h"
 #include "check/CheckDispatcher.h"
@@ -15,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -192,6 +197,54 @@ TEST_F(HistoryTest, ADamagedStoreIsSetAsideWithOneWarningAndANewOneRecords)
     EXPECT_EQ(prompts.shown.size(), 1);
     EXPECT_EQ(QDir(dir.path()).entryList({u"History.db.damaged-*"_s}).size(), 1);
     EXPECT_EQ(recorded(0).size(), 1u);
+}
+
+TEST_F(HistoryTest, TheHistoryTabShowsTheFocusedLinksChecksNewestFirstAndFollowsNewOnes)
+{
+    writeData({0, 0});
+    {
+        HistoryStore other(dir.file(u"History.db"_s), {}, TestHistoryOptions());
+        other.record(key(0), Check(MinuteAfterStart(1), lsFound, FollowedFacts()));
+        other.record(key(0), Check(MinuteAfterStart(2), lsConnectionError, FailedFacts()));
+        other.record(key(0), Check(MinuteAfterStart(3), lsFound, FollowedFacts(1)));
+        ASSERT_TRUE(other.flush());
+    }
+    open();
+    LinksPane& pane = window->linksPane();
+    pane.setDetailsShown(true);
+    pane.details()->setCurrentWidget(pane.details()->historyTab());
+    HistoryTab& tab = *pane.details()->historyTab();
+    EXPECT_EQ(pane.details()->tabText(1), u"History"_s);
+    const int row = window->links().visibleIndexOf(*find(0));
+    pane.VSTItem()->setCurrentIndex(pane.VSTItem()->model()->index(row, 1));
+    ASSERT_TRUE(RunUntil([&] { return tab.table()->topLevelItemCount() == 3; }));
+    EXPECT_EQ(tab.table()->topLevelItem(0)->text(0), HistoryTimeText(MinuteAfterStart(3)));
+    EXPECT_EQ(tab.table()->topLevelItem(0)->text(1), u"Found"_s);
+    EXPECT_EQ(tab.table()->topLevelItem(0)->text(5), u"back"_s);
+    EXPECT_EQ(tab.table()->topLevelItem(1)->text(1), u"Connection error"_s);
+    EXPECT_EQ(tab.table()->topLevelItem(2)->text(4), u"My garden site"_s);
+    EXPECT_EQ(tab.strip()->verdicts(), (std::vector<LinkStatus>{lsFound, lsConnectionError, lsFound}));
+    const QString summary = tab.summaryLabel()->text();
+    EXPECT_TRUE(summary.contains(u"Found since "_s + HistoryTimeText(MinuteAfterStart(3)))) << summary.toStdString();
+    EXPECT_TRUE(summary.contains(u"First checked "_s + HistoryTimeText(MinuteAfterStart(1)))) << summary.toStdString();
+
+    // A check of the focused link shows up once the history has it.
+    for (int fetch = 0; fetch < 3; ++fetch)
+        server.answer(Missing);
+    window->StartAll();
+    ASSERT_TRUE(idle());
+    const int after = window->links().visibleIndexOf(*find(0));
+    pane.VSTItem()->setCurrentIndex(pane.VSTItem()->model()->index(after, 1));
+    ASSERT_TRUE(RunUntil([&] { return tab.table()->topLevelItemCount() == 5; }));
+    EXPECT_EQ(tab.table()->topLevelItem(0)->text(1), u"Connection error (second fetch)"_s);
+    EXPECT_TRUE(tab.summaryLabel()->text().contains(u"Lost since"_s));
+    // What the history commits shows without a move of the focus.
+    window->history().store()->record(key(0), Check(MinuteAfterStart(9000), lsFound, FollowedFacts()));
+    ASSERT_TRUE(RunUntil([&] { return tab.table()->topLevelItemCount() == 6; }));
+
+    // Another link, without checks.
+    pane.VSTItem()->setCurrentIndex(pane.VSTItem()->model()->index(1 - after, 1));
+    ASSERT_TRUE(RunUntil([&] { return tab.table()->topLevelItemCount() == 1; }));
 }
 
 // A link found at its last check: the check before the one each test runs.
