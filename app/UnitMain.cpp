@@ -293,12 +293,24 @@ void TfrmMain::VSTExplorerFocusChanged(std::int32_t id)
 void TfrmMain::ShowSiteItems(std::int32_t id)
 {
     if (const std::optional<QByteArray> caption = m_links->ShowSiteItems(id, websites()))
-        m_linksPane->setCaption(FromAnsi(*caption));
+        m_linksPane->setCaption(FromAnsi(*caption) + changesCaption());
 }
 
 void TfrmMain::ShowAllItems()
 {
-    m_linksPane->setCaption(FromAnsi(m_links->ShowAllItems()));
+    m_linksPane->setCaption(FromAnsi(m_links->ShowAllItems()) + changesCaption());
+}
+
+QString TfrmMain::changesCaption() const
+{
+    return m_links->changedOnly() ? QStringLiteral(" that changed at their last check") : QString();
+}
+
+void TfrmMain::ShowChanges(bool on)
+{
+    m_links->setChangedOnly(on);
+    m_linksPane->setChangesShown(on);
+    VSTExplorerFocusChanged(m_websitesPane->focusedId());
 }
 
 void TfrmMain::RefreshStatusBar()

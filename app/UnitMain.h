@@ -67,6 +67,8 @@ public:
     void VSTExplorerFocusChanged(std::int32_t id);
     void ShowSiteItems(std::int32_t id);
     void ShowAllItems();
+    // "What Changed": only the links whose last check changed something, beside the website filter.
+    void ShowChanges(bool on);
 
     void RefreshStatusBar();
     // These links went: their check history goes too (unless another row has the same link).
@@ -92,6 +94,8 @@ public:
     void Backup();
     void Restore();
     void ImportInbound();
+    // The shown rows, every column and their details, into a CSV file the user picks.
+    void ExportCsv();
     void GenerateReport();
     void OpenOptions();
     void Help2Click();
@@ -113,6 +117,7 @@ private:
     void buildStatusBar();
     void createSaver();
     void LoadLinks();
+    QString changesCaption() const;
     void SaveLinks();
     // The selected links in list order, hidden ones included.
     std::vector<LinkRecord> SelectedLinks() const;

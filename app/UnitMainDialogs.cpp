@@ -1,4 +1,5 @@
 // The commands of the main window that open a dialog or hand over to the desktop.
+#include "app/CsvExport.h"
 #include "app/HelpCommands.h"
 #include "app/ShellCommands.h"
 #include "app/UnitMain.h"
@@ -16,6 +17,11 @@ void TfrmMain::ImportInbound()
     m_saver->noteChange(LinksSaver::Change::Edit);
     // New rows of another website than the one shown go out of sight, and the counts follow.
     VSTExplorerFocusChanged(m_websitesPane->focusedId());
+}
+
+void TfrmMain::ExportCsv()
+{
+    ExportShownLinks(this, *m_links, m_formats, &websites());
 }
 
 void TfrmMain::GenerateReport()
