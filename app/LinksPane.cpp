@@ -1,13 +1,16 @@
 #include "app/LinksPane.h"
 
+#include "app/Artwork.h"
 #include "app/DetailsPane.h"
 #include "app/LinkListModel.h"
 #include "app/LinkSelectionModel.h"
 #include "app/LinksView.h"
+#include "app/SearchField.h"
 #include "model/LinkList.h"
 #include "model/SettingsFile.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -52,6 +55,7 @@ LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, const Websit
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     buildColumnsMenu();
     showColumns();
+    buildSearchBar();
 
     // The list takes what the window gains; the details pane keeps its height.
     m_detailsSplitter->setObjectName(QStringLiteral("DetailsSplitter"));
@@ -84,6 +88,47 @@ LinksPane::LinksPane(LinkList& links, const LocaleFormats& formats, const Websit
     connect(m_model, &LinkListModel::sortIndicatorChanged, this, [this] { showSortIndicator(); });
     // The header flips its glyph on a click by itself; the list alone decides the sort.
     connect(header, &QHeaderView::sortIndicatorChanged, this, [this] { showSortIndicator(); });
+}
+
+void LinksPane::buildSearchBar()
+{
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("SearchBar"));
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(4, 3, 4, 3);
+    m_search = new SearchField(bar);
+    m_search->setObjectName(QStringLiteral("EditSearch"));
+    m_search->setPlaceholderText(QStringLiteral("Search links (Ctrl+F)"));
+    m_search->setToolTip(QStringLiteral("Shows the links whose address, contact or website holds every word typed"));
+    m_search->addAction(Artwork::tool("search"), QLineEdit::LeadingPosition);
+    layout->addWidget(m_search);
+    addBar(bar);
+    setTabOrder(m_search, m_view);
+
+    // The window's own key, so it reaches the field from anywhere in the window but not from a dialog.
+    auto* find = new QAction(this);
+    find->setObjectName(QStringLiteral("FindShortcut"));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    find->setShortcutContext(Qt::WindowShortcut);
+    addAction(find);
+    connect(find, &QAction::triggered, this, [this] { focusSearch(); });
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) { Q_EMIT searchChanged(text); });
+    connect(m_search, &SearchField::leaveWanted, this, [this] { leaveSearch(); });
+}
+
+void LinksPane::focusSearch()
+{
+    m_search->setFocus(Qt::ShortcutFocusReason);
+    m_search->selectAll();
+}
+
+void LinksPane::leaveSearch()
+{
+    // To the results: the row the list was on, or else the first one, selected as a click would.
+    const bool hadRow = m_view->currentIndex().isValid();
+    m_view->setFocus(Qt::OtherFocusReason);
+    if (!hadRow && m_model->rowCount() > 0)
+        m_view->setCurrentIndex(m_model->index(0, 0));
 }
 
 void LinksPane::setCaption(const QString& text)

@@ -13,10 +13,11 @@ class LinkSelectionModel;
 class LinksView;
 class QMenu;
 class QSplitter;
+class SearchField;
 class WebsiteTree;
 struct LocaleFormats;
 
-// The links side: the caption that names the shown website, its tool bar, the inbound links list
+// The links side: the caption that names the shown website, its tool bar, the search field, the inbound links list
 // VSTItem over the links list and, under it in a splitter, the details pane.
 //
 // Which columns show: "Result" and "Url" always. Each other column shows as the user chose in the
@@ -37,6 +38,9 @@ public:
     LinksPane(LinkList& links, const LocaleFormats& formats, const WebsiteTree* websites, QWidget* parent = nullptr);
 
     LinksView* VSTItem() const { return m_view; }
+    SearchField* EditSearch() const { return m_search; }
+    // Ctrl+F: the keyboard goes to the search field, its text selected for typing over.
+    void focusSearch();
     LinkListModel& model() const { return *m_model; }
     void setCaption(const QString& text);
     QString caption() const;
@@ -76,10 +80,14 @@ Q_SIGNALS:
     // A double click on a row, or Return while the list has the focus: the row is to be modified.
     void rowActivated();
     void headerClicked(int column);
+    // The text of the search field changed, by typing or otherwise.
+    void searchChanged(const QString& text);
 
 private:
     void onContextMenu(const QPoint& pos);
     void showSortIndicator();
+    void buildSearchBar();
+    void leaveSearch();
     void buildColumnsMenu();
     void showColumns();
     void placeDetails();
@@ -87,6 +95,7 @@ private:
     LinkListModel* m_model;
     LinkSelectionModel* m_selection;
     LinksView* m_view;
+    SearchField* m_search = nullptr;
     DetailsPane* m_details;
     QSplitter* m_detailsSplitter;
     QMenu* m_columnsMenu = nullptr;

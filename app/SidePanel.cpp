@@ -28,7 +28,14 @@ void SidePanel::setToolBar(QToolBar* toolBar)
     m_layout->insertWidget(1, toolBar);
 }
 
+void SidePanel::addBar(QWidget* bar)
+{
+    const int view = m_view ? m_layout->indexOf(m_view) : -1;
+    m_layout->insertWidget(view, bar);
+}
+
 void SidePanel::setView(QWidget* view)
 {
+    m_view = view;
     m_layout->addWidget(view, 1);
 }

@@ -16,9 +16,12 @@ public:
 
     QLabel* captionBar() const { return m_caption; }
     void setToolBar(QToolBar* toolBar);
+    // A bar between the tool bar and the view; bars stack in the order they are added.
+    void addBar(QWidget* bar);
     void setView(QWidget* view);
 
 private:
     QVBoxLayout* m_layout;
     QLabel* m_caption;
+    QWidget* m_view = nullptr;
 };

@@ -105,6 +105,8 @@ void TfrmMain::buildLayout()
     connect(m_linksPane, &LinksPane::rowActivated, this, [this] { RunGuarded(this, [this] { EditExist(); }); });
     connect(m_linksPane, &LinksPane::headerClicked, this,
             [this](int column) { RunGuarded(this, [this, column] { VSTItemHeaderClick(column); }); });
+    connect(m_linksPane, &LinksPane::searchChanged, this,
+            [this](const QString& text) { RunGuarded(this, [this, text] { EditSearchChange(text); }); });
 }
 
 void TfrmMain::buildStatusBar()
@@ -278,6 +280,7 @@ void TfrmMain::RefreshNewByMy()
 {
     m_commands->RefreshNewByMy(websites());
     m_linksPane->websitesChanged();
+    EditSearchChange(QString::fromUtf8(m_links->search().text()));
 }
 
 void TfrmMain::VSTExplorerFocusChanged(std::int32_t id)
@@ -311,6 +314,12 @@ void TfrmMain::ShowChanges(bool on)
     m_links->setChangedOnly(on);
     m_linksPane->setChangesShown(on);
     VSTExplorerFocusChanged(m_websitesPane->focusedId());
+}
+
+void TfrmMain::EditSearchChange(const QString& text)
+{
+    m_links->setSearch(text.toUtf8(), websites());
+    RefreshStatusBar();
 }
 
 void TfrmMain::RefreshStatusBar()

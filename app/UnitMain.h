@@ -62,13 +62,16 @@ public:
 
     // The websites pane.
     void SelectWebsiteById(std::int32_t id);
-    // After any change to the websites: the New drop-down, and the Website column, follow them.
+    // After every change to the websites: the New drop-down menu, the Website column, and the search,
+    // which reads their names.
     void RefreshNewByMy();
     void VSTExplorerFocusChanged(std::int32_t id);
     void ShowSiteItems(std::int32_t id);
     void ShowAllItems();
     // "What Changed": only the links whose last check changed something, beside the website filter.
     void ShowChanges(bool on);
+    // The search field: of the links of the website shown, the list shows those matching its text.
+    void EditSearchChange(const QString& text);
 
     void RefreshStatusBar();
     // These links went: their check history goes too (unless another row has the same link).

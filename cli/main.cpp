@@ -2,13 +2,15 @@
 // data files, settings, dispatcher and workers. It only reads the data folder (the window's, or the
 // one given): the window may be open at the same time.
 //
-//   quorvane-check [--appdir DIR] [--site NAME]
+//   quorvane-check [--appdir DIR] [--site NAME] [--format tsv|jsonl|csv] [--no-details]
 //
-// Standard output: one line per link in list order, "verdict<TAB>website<TAB>page", then the four
-// summary counts. Exit status 0 when every link was found, 1 when any was not found or failed, 2
+// Standard output: one line per link in list order. tsv: "verdict<TAB>website<TAB>page", then the
+// four summary counts. jsonl and csv: the verdict and the details of each check, and nothing else, so
+// that the output is pure data; the four counts go to standard error. Exit status 0 when every link was found, 1 when any was not found or failed, 2
 // for bad arguments or an unknown website.
 
 #include "check/CheckDispatcher.h"
+#include "cli/CheckOutput.h"
 #include "model/AppError.h"
 #include "model/DataFiles.h"
 #include "model/DataFolder.h"
@@ -39,6 +41,14 @@ const char Help[] = "\n"
                     "\n"
                     "  --appdir DIR  read the data files from DIR instead of the data folder\n"
                     "  --site NAME   check only the links of the website NAME\n"
+                    "  --format tsv|jsonl|csv\n"
+                    "                tsv (the default): \"verdict<TAB>website<TAB>page\" a line, then the four\n"
+                    "                counts on a line of their own; jsonl: a JSON object a link with its\n"
+                    "                verdict and what the check found out (HTTP status, error, redirects,\n"
+                    "                link kind, anchor text, robots, canonical, evidence); csv: the same\n"
+                    "                columns with a header row. jsonl and csv write only the links to\n"
+                    "                standard output and the four counts to standard error\n"
+                    "  --no-details  skip the analysis of the pages' links (the verdicts stay the same)\n"
                     "  -h, --help    show this help and exit\n"
                     "\n"
                     "Exit status: 0 when every link was found, 1 when any was not found or failed, 2 for bad\n"
@@ -47,6 +57,8 @@ const char Help[] = "\n"
 struct Options {
     QString appDir;
     std::optional<QByteArray> site;
+    std::optional<OutputFormat> format;
+    bool details = true;
 };
 
 void Write(std::FILE* stream, const QByteArray& bytes)
@@ -73,17 +85,28 @@ Options ParseArguments(int argc, char** argv)
                   Usage + QByteArray(Help) + "Data folder: " + QFile::encodeName(QDir::cleanPath(DataFolder())) + '\n');
             std::exit(ExitAllFound);
         }
+        if (argument == "--no-details") {
+            options.details = false;
+            continue;
+        }
         const bool isAppDir = argument == "--appdir";
         const bool isSite = argument == "--site";
-        if (!isAppDir && !isSite)
+        const bool isFormat = argument == "--format";
+        if (!isAppDir && !isSite && !isFormat)
             Fail(ExitUsage, "unknown argument \"" + argument + "\"; " + QByteArray(Usage).chopped(1));
-        if ((isAppDir && appDirGiven) || (isSite && options.site))
+        if ((isAppDir && appDirGiven) || (isSite && options.site) || (isFormat && options.format))
             Fail(ExitUsage, argument + " given twice");
         if (i + 1 >= argc)
             Fail(ExitUsage, argument + " needs a value");
         const QByteArray value = argv[++i];
         if (isSite) {
             options.site = value;
+            continue;
+        }
+        if (isFormat) {
+            options.format = ParseOutputFormat(value);
+            if (!options.format)
+                Fail(ExitUsage, "unknown format \"" + value + "\"; use tsv, jsonl or csv");
             continue;
         }
         appDirGiven = true;
@@ -95,18 +118,6 @@ Options ParseArguments(int argc, char** argv)
     if (!options.appDir.endsWith(u'/'))
         options.appDir += u'/';
     return options;
-}
-
-const char* VerdictName(LinkStatus status)
-{
-    switch (status) {
-    case lsFound: return "found";
-    case lsNotFound: return "not-found";
-    case lsConnectionError: return "connection-error";
-    case lsUnchecked:
-    case lsChecking: break;
-    }
-    return "unchecked";
 }
 
 // "checked 120 of 5000" on one terminal line, rewritten in place.
@@ -138,21 +149,22 @@ private:
     int m_shown = -1;
 };
 
-int Report(const LinkList& links, const WebsiteTree& websites)
+int Report(const LinkList& links, const WebsiteTree& websites, OutputFormat format)
 {
     bool allFound = true;
-    QByteArray out;
     links.forEachRow([&](const rMonitorInfo& link) {
-        if (!links.isVisible(link))
-            return;
-        allFound = allFound && link.Status == lsFound;
-        out += QByteArray(VerdictName(link.Status)) + '\t' + websites.WebsiteNameById(link.SiteId) + '\t' +
-            link.PageUrl + '\n';
+        if (links.isVisible(link))
+            allFound = allFound && link.Status == lsFound;
     });
     const std::array<QString, 4> texts = links.StatusBarTexts();
-    out += (texts[0] + u',' + texts[1] + u',' + texts[2] + u',' + texts[3]).toLatin1() + '\n';
+    const QByteArray counts = (texts[0] + u',' + texts[1] + u',' + texts[2] + u',' + texts[3]).toLatin1() + '\n';
+    QByteArray out = LinkLines(links, websites, format);
+    if (format == OutputFormat::Tsv)
+        out += counts;
     Write(stdout, out);
     std::fflush(stdout);
+    if (format != OutputFormat::Tsv)
+        Write(stderr, counts);
     return allFound ? ExitAllFound : ExitSomeFailed;
 }
 
@@ -179,6 +191,7 @@ int main(int argc, char** argv)
 
     Progress progress(links);
     CheckDispatcher dispatcher(links, websites, settings);
+    dispatcher.setAnalysePages(options.details);
     dispatcher.setRefreshStatusBar([&progress] { progress.update(); });
     try {
         dispatcher.StartAll();
@@ -190,5 +203,5 @@ int main(int argc, char** argv)
     }
     progress.finish();
     dispatcher.shutdown();
-    return Report(links, websites);
+    return Report(links, websites, options.format.value_or(OutputFormat::Tsv));
 }

@@ -14,6 +14,8 @@ constexpr std::size_t SingleNotificationLimit = 16;
 
 constexpr LinkRows::Flags VisibleBit = LinkRows::bit(RowVisible);
 constexpr LinkRows::Flags SelectedBit = LinkRows::bit(RowSelected);
+constexpr LinkRows::Flags OutOfSiteBit = LinkRows::bit(RowOutOfSite);
+constexpr LinkRows::Flags UnmatchedBit = LinkRows::bit(RowUnmatched);
 
 void detachRecord(LinkRecord& record)
 {
@@ -41,10 +43,12 @@ LinkList::Index LinkList::nodeOf(const rMonitorInfo& record) const
 LinkList::Index LinkList::newNode(LinkRecord record)
 {
     rMonitorInfo& r = *record;
-    const Index x = m_rows.create(std::move(record), VisibleBit);
+    const bool matched = m_search.matches(r);
+    const Index x = m_rows.create(std::move(record), matched ? VisibleBit : UnmatchedBit);
     r.Attached = true;
     r.ListSlot = x;
-    ++m_visibleWithStatus[r.Status];
+    if (matched)
+        ++m_visibleWithStatus[r.Status];
     return x;
 }
 
@@ -225,7 +229,7 @@ void LinkList::append(LinkRecord record)
         return;
     Update update(*this);
     const Index x = newNode(std::move(record));
-    const bool announce = announcing();
+    const bool announce = announcing() && m_rows.test(x, RowVisible);
     if (announce)
         m_observer->beginInsertRow(visibleCount());
     m_rows.insertAt(m_rows.size(), x);
@@ -314,6 +318,7 @@ bool LinkList::updateFields(const rMonitorInfo& record, const rMonitorInfo& valu
     if (!x)
         return false;
     Update update(*this);
+    const bool wasVisible = m_rows.test(x, RowVisible);
     rMonitorInfo& r = *m_rows.value(x);
     r.SiteId = values.SiteId;
     r.PageUrl = values.PageUrl;
@@ -322,9 +327,10 @@ bool LinkList::updateFields(const rMonitorInfo& record, const rMonitorInfo& valu
     r.Email = values.Email;
     r.Created = values.Created;
     r.LastCheck = values.LastCheck;
+    retest(x);
     if (m_sorter.column() > ColResult)
         m_sorter.keyChanged(x);
-    if (announcing() && m_rows.test(x, RowVisible))
+    if (announcing() && wasVisible && m_rows.test(x, RowVisible))
         m_observer->rowChanged(static_cast<int>(m_rows.rank<RowVisible>(x)));
     return true;
 }
@@ -427,7 +433,9 @@ void LinkList::filter(Shows shows)
     Update update(*this);
     requireReset();
     m_rows.rewriteFlags([&](const LinkRecord& record, LinkRows::Flags flags) {
-        const bool visible = shows(*record) && (!m_changedOnly || record->Changes != 0);
+        const bool inSite = shows(*record) && (!m_changedOnly || record->Changes != 0);
+        flags = static_cast<LinkRows::Flags>(inSite ? flags & ~OutOfSiteBit : flags | OutOfSiteBit);
+        const bool visible = inSite && !(flags & UnmatchedBit);
         if (bool(flags & VisibleBit) == visible)
             return flags;
         m_visibleWithStatus[record->Status] += visible ? 1 : -1;

@@ -2,6 +2,7 @@
 
 #include "model/LinkColumns.h"
 #include "model/LinkRows.h"
+#include "model/LinkSearch.h"
 #include "model/LinkSorter.h"
 #include "model/Records.h"
 
@@ -18,7 +19,8 @@ class LinkListObserver;
 class WebsiteTree;
 
 // The inbound links: one row a link, in display order. Each row owns its record, is visible or
-// hidden (the website filter) and selected or not; a hidden row keeps its place and selection.
+// hidden (the website filter and the search) and selected or not; a hidden row keeps its place
+// and selection.
 //
 // The list keeps itself sorted by its sort column and direction: every change is made inside an
 // update bracket, and closing the outermost bracket sorts the rows again. The order is always the
@@ -93,7 +95,8 @@ public:
     std::vector<LinkRecord> selectedRecords(bool visibleOnly) const;
     void forEachRow(const std::function<void(const rMonitorInfo&)>& visit) const;
 
-    // Adding rows: visible, not selected, at the end; the bracket's close sorts them in.
+    // Adding rows: not selected, at the end, visible unless the search leaves them out; the
+    // bracket's close sorts them in.
     void append(LinkRecord record);
     void appendMany(std::vector<LinkRecord> records);
 
@@ -104,7 +107,8 @@ public:
     bool setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck,
                     CheckDetails details = CheckDetails(), std::uint16_t changes = 0);
     bool setDetails(const rMonitorInfo& record, CheckDetails details);
-    // Copies the stored fields (SiteId, PageUrl, FirstName, LastName, Email, Created, LastCheck).
+    // Copies the stored fields (SiteId, PageUrl, FirstName, LastName, Email, Created, LastCheck)
+    // and tests the row against the search again.
     bool updateFields(const rMonitorInfo& record, const rMonitorInfo& values);
 
     // Removing rows; their records turn Attached = false. Records without a row here are ignored.
@@ -120,14 +124,22 @@ public:
     // Adds every visible row; hidden rows keep their state.
     void SelectAll();
 
-    // Website filter. ShowSiteItems shows the rows of that website only and gives the caption for
-    // the list, or nothing when no website has that Id (the caption then stays as it was).
+    // Website filter. ShowSiteItems shows the rows of that website only (those the search lets
+    // through) and gives the caption for the list, or nothing when no website has that Id (the
+    // caption then stays as it was).
     std::optional<QByteArray> ShowSiteItems(std::int32_t id, const WebsiteTree& websites);
     QByteArray ShowAllItems();
     // A second criterion beside the website: only rows whose latest check changed something. It
     // takes effect at the next ShowSiteItems or ShowAllItems.
     void setChangedOnly(bool on) { m_changedOnly = on; }
     bool changedOnly() const { return m_changedOnly; }
+
+    // Search: of the rows that the website filter lets through, only those matching the typed text
+    // (UTF-8, see LinkSearch) are shown. It holds for the rows added or changed later as well, until
+    // the next search; an empty text shows them all. The websites give their names; after a change
+    // to them, searching again for the same text brings the rows up to date.
+    void setSearch(QByteArrayView typed, const WebsiteTree& websites);
+    const LinkSearch& search() const { return m_search; }
 
     // Sorting. A header click or SortByColumn sets the column and flips the direction, every
     // time; on a list without rows nothing changes.
@@ -158,6 +170,8 @@ private:
     Index newNode(LinkRecord record);
     void freeNode(Index x);
     void removeNodes(std::vector<Index> doomed);
+    // Tests one row against the search again, showing or hiding it.
+    void retest(Index x);
     // Shows the rows for which shows(const rMonitorInfo&) holds and hides the others.
     template <class Shows>
     void filter(Shows shows);
@@ -168,6 +182,7 @@ private:
 
     LinkRows m_rows;
     LinkSorter m_sorter{m_rows};
+    LinkSearch m_search;
     std::array<int, 256> m_visibleWithStatus{};
     int m_updateDepth = 0;
     bool m_changedOnly = false;

@@ -3,10 +3,11 @@
 #include "model/RankedTree.h"
 #include "model/Records.h"
 
-// The rows of a links list: one record a node, in display order, each counted as visible (the
-// website filter lets it through) and as selected. Dirty marks a row whose sort key changed
-// since the list was last sorted; nothing counts it.
-enum LinkRowFlag : unsigned { RowVisible, RowSelected, RowDirty };
+// The rows of a links list: one record a node, in display order, each counted as visible and as
+// selected. A row is visible when neither the website filter leaves it out (OutOfSite) nor the
+// search (Unmatched). Dirty marks a row whose sort key changed since the list was last sorted.
+// Only the first two are counted.
+enum LinkRowFlag : unsigned { RowVisible, RowSelected, RowDirty, RowOutOfSite, RowUnmatched };
 using LinkRows = RankedTree<LinkRecord, 2>;
 inline constexpr unsigned AllRows = LinkRows::AllNodes;
 

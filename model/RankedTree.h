@@ -58,6 +58,14 @@ public:
     // Visits the value of every node in use, in storage order (not sequence order).
     template <class Visit>
     void forEachValue(Visit visit);
+    // Visits every node in use, in storage order: visit(Index, Flags) gets its owner flags, and
+    // reads the value only if it needs it.
+    template <class Visit>
+    void forEachNode(Visit visit) const;
+    // Rewrites the owner flags of the given nodes in use, each once: change(Index, Flags) gives
+    // the new ones. The counts follow node by node for a few, all at once for many.
+    template <class Change>
+    void rewriteFlagsOf(const std::vector<Index>& nodes, Change change);
 
     // How many nodes the counter counts in the whole sequence.
     template <unsigned Counter>
@@ -193,31 +201,6 @@ void RankedTree<Value, CountedFlags>::set(Index x, unsigned flag, bool on)
     n.flags ^= static_cast<Flags>(1u << flag);
     if (flag < CountedFlags)
         refreshPath(x);
-}
-
-template <class Value, unsigned CountedFlags>
-template <class Change>
-void RankedTree<Value, CountedFlags>::rewriteFlags(Change change)
-{
-    for (Node& n : m_nodes) {
-        if (!(n.flags & InUse))
-            continue;
-        const Flags was = static_cast<Flags>(n.flags & ~InUse);
-        const Flags now = static_cast<Flags>(change(n.value, was));
-        if (now != was)  // most nodes keep theirs: leave their memory clean
-            n.flags = static_cast<Flags>(now | InUse);
-    }
-    recount();
-}
-
-template <class Value, unsigned CountedFlags>
-template <class Visit>
-void RankedTree<Value, CountedFlags>::forEachValue(Visit visit)
-{
-    for (Node& n : m_nodes) {
-        if (n.flags & InUse)
-            visit(n.value);
-    }
 }
 
 template <class Value, unsigned CountedFlags>
@@ -481,3 +464,5 @@ std::uint64_t RankedTree<Value, CountedFlags>::random()
     m_random ^= m_random >> 27;
     return m_random * 0x2545F4914F6CDD1Dull;
 }
+
+#include "model/RankedTreePasses.h"

@@ -25,6 +25,9 @@ QByteArray BuildSiteBody(std::int32_t siteId, QByteArrayView bodyTemplate, const
     std::int64_t found = 0;
     std::int64_t notFound = 0;
     std::int64_t failed = 0;
+    std::int64_t followed = 0;
+    std::int64_t nofollow = 0;
+    std::int64_t mention = 0;
     links.forEachRow([&](const rMonitorInfo& link) {
         if (link.SiteId != siteId)
             return;
@@ -34,6 +37,13 @@ QByteArray BuildSiteBody(std::int32_t siteId, QByteArrayView bodyTemplate, const
         case lsNotFound: ++notFound; break;
         case lsConnectionError: ++failed; break;
         default: break;
+        }
+        switch (link.Details.get().linkKind()) {
+        case LinkKind::Followed: ++followed; break;
+        case LinkKind::Nofollow: ++nofollow; break;
+        case LinkKind::Mention: ++mention; break;
+        case LinkKind::None:
+        case LinkKind::Unknown: break;
         }
     });
     if (total == 0)
@@ -47,6 +57,9 @@ QByteArray BuildSiteBody(std::int32_t siteId, QByteArrayView bodyTemplate, const
     body.replace("[Found]", countText(found));
     body.replace("[NotFound]", countText(notFound));
     body.replace("[Error]", countText(failed));
+    body.replace("[Followed]", countText(followed));
+    body.replace("[Nofollow]", countText(nofollow));
+    body.replace("[Mention]", countText(mention));
     return body;
 }
 

@@ -17,7 +17,9 @@ class LinkList;
 QByteArray ReportPercent(std::int64_t count, std::int64_t total, QChar decimalSeparator);
 
 // The body template filled for one website: "[Total]", then "[Found]", "[NotFound]" and "[Error]"
-// as "count (percent%)". Empty when no link of the list belongs to the website.
+// as "count (percent%)", and as those "[Followed]", "[Nofollow]" and "[Mention]": the links whose
+// latest check found that kind of link on the page. Empty when no link of the list belongs to the
+// website.
 QByteArray BuildSiteBody(std::int32_t siteId, QByteArrayView bodyTemplate, const LinkList& links,
                          QChar decimalSeparator);
 

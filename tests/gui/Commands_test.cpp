@@ -168,10 +168,10 @@ TEST_F(CommandsTest, NoShortcutHasTwoOwners)
     }
     keys.sort();
     EXPECT_EQ(keys,
-              (QStringList{QStringLiteral("Ctrl+A"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+N"),
-                           QStringLiteral("Ctrl+Q"), QStringLiteral("Ctrl+R"), QStringLiteral("Del"),
-                           QStringLiteral("Enter"), QStringLiteral("F1"), QStringLiteral("F11"), QStringLiteral("F5"),
-                           QStringLiteral("F9"), QStringLiteral("Return")}));
+              (QStringList{QStringLiteral("Ctrl+A"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+F"),
+                           QStringLiteral("Ctrl+N"), QStringLiteral("Ctrl+Q"), QStringLiteral("Ctrl+R"),
+                           QStringLiteral("Del"), QStringLiteral("Enter"), QStringLiteral("F1"), QStringLiteral("F11"),
+                           QStringLiteral("F5"), QStringLiteral("F9"), QStringLiteral("Return")}));
 }
 
 TEST(StandardKeys, HelpModifyAndExitAnswerTheirUsualKeys)

@@ -168,6 +168,24 @@ TEST_F(ReportTest, TheLocaleDecimalSeparatorIsUsed)
     EXPECT_TRUE(dialog.BuildSiteBody(9, "[Total]").isEmpty());
 }
 
+TEST_F(ReportTest, LinkKindsCountFromEachLinksLatestDetails)
+{
+    // Garden's three links: one with a followed link, one with a mention, one never analysed.
+    const auto withKind = [](LinkKind kind) {
+        CheckFacts facts;
+        facts.httpStatus = 200;
+        facts.analysis.kind = kind;
+        return CheckDetails(facts);
+    };
+    links.setDetails(links.record(0), withKind(LinkKind::Followed));
+    links.setDetails(links.record(2), withKind(LinkKind::Mention));
+    links.setDetails(links.record(4), withKind(LinkKind::Nofollow));  // Bikes
+    TfrmReport dialog(nullptr, websites, links, Formats());
+    EXPECT_EQ(dialog.BuildSiteBody(4, "[Followed]|[Nofollow]|[Mention]|[Found]"),
+              "1 (33.33%)|0 (0.00%)|1 (33.33%)|2 (66.67%)");
+    EXPECT_EQ(dialog.BuildSiteBody(2, "[Followed]|[Nofollow]|[Mention]"), "0 (0.00%)|1 (50.00%)|0 (0.00%)");
+}
+
 TEST_F(ReportTest, AskingToViewOpensTheWrittenFile)
 {
     TfrmReport dialog(nullptr, websites, links, Formats());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <utility>
 
@@ -52,8 +53,10 @@ private:
             setFlag();
         } else if (kind < 90) {
             removeMany();
-        } else if (kind < 94) {
+        } else if (kind < 91) {
             rewriteAll();
+        } else if (kind < 95) {
+            rewriteSome();
         } else if (kind < 97) {
             shuffle();
         } else {
@@ -165,6 +168,31 @@ private:
         const std::uint32_t at = pick(m_seq.size() + 1);
         m_tree.insertAt(at, out.node);
         m_seq.insert(m_seq.begin() + at, out);
+    }
+
+    // A few nodes, whose counts follow path by path, or most of them, counted again at once.
+    void rewriteSome()
+    {
+        m_last = "rewriteFlagsOf";
+        const std::uint8_t mask = randomFlags();
+        const bool many = m_rng() % 2;
+        std::vector<Index> nodes;
+        for (Entry& e : m_seq) {
+            if (m_rng() % (many ? 2 : 40) == 0) {
+                nodes.push_back(e.node);
+                e.flags ^= mask;
+            }
+        }
+        m_tree.rewriteFlagsOf(
+            nodes, [&](Index, typename Tree::Flags flags) { return static_cast<std::uint8_t>(flags ^ mask); });
+        std::size_t visited = 0;
+        m_tree.forEachNode([&](Index x, typename Tree::Flags flags) {
+            const auto e = std::find_if(m_seq.begin(), m_seq.end(), [x](const Entry& e) { return e.node == x; });
+            ASSERT_NE(e, m_seq.end());
+            EXPECT_EQ(flags, e->flags);
+            ++visited;
+        });
+        EXPECT_EQ(visited, m_seq.size());
     }
 
     void shuffle()
@@ -282,6 +310,40 @@ TEST(RankedTree, AgreesWithAVectorWithOtherNumbersOfCountedFlags)
         SCOPED_TRACE(::testing::Message() << "seed " << seed);
         Checker<0>(seed).run(200);
         Checker<5>(seed).run(200);
+    }
+}
+
+// A few nodes have their counts mended along their paths, many by one count of the whole tree:
+// both must leave every count and rank as a count from scratch gives them.
+TEST(RankedTree, RewritingTheFlagsOfSomeNodesKeepsEveryCount)
+{
+    using Tree = RankedTree<int, 2>;
+    std::mt19937 rng(5);
+    Tree tree;
+    std::vector<std::uint8_t> flags(1);
+    for (int i = 0; i < 3000; ++i) {
+        const auto f = static_cast<std::uint8_t>(rng() % 8);
+        const Tree::Index x = tree.create(i, f);
+        tree.insertAt(static_cast<std::uint32_t>(rng() % (tree.size() + 1)), x);
+        flags.resize(x + 1);
+        flags[x] = f;
+    }
+    for (std::size_t picked : {std::size_t{3}, std::size_t{2000}}) {
+        std::vector<Tree::Index> nodes;
+        for (Tree::Index x = 1; x < flags.size() && nodes.size() < picked; x += 1 + rng() % (picked < 10 ? 500 : 2))
+            nodes.push_back(x);
+        for (Tree::Index x : nodes)
+            flags[x] ^= 0b101;
+        tree.rewriteFlagsOf(nodes, [](Tree::Index, Tree::Flags f) { return static_cast<Tree::Flags>(f ^ 0b101); });
+        std::array<std::uint32_t, 2> seen{};
+        for (Tree::Index x : tree.inOrder()) {
+            ASSERT_EQ(tree.rank<0>(x), seen[0]);
+            ASSERT_EQ(tree.rank<1>(x), seen[1]);
+            seen[0] += flags[x] & 1u;
+            seen[1] += (flags[x] >> 1) & 1u;
+        }
+        EXPECT_EQ(tree.count<0>(), seen[0]);
+        EXPECT_EQ(tree.count<1>(), seen[1]);
     }
 }
 
