@@ -1,6 +1,7 @@
 #include "app/DetailsPane.h"
 
 #include "app/DetailsText.h"
+#include "app/HistoryTab.h"
 #include "app/LinkListModel.h"
 #include "dialogs/Shell.h"
 
@@ -17,7 +18,8 @@ DetailsPane::DetailsPane(LinkListModel& model, QItemSelectionModel& selection, Q
       m_model(model),
       m_selection(selection),
       m_view(new QTextBrowser(this)),
-      m_copy(new QToolButton(this))
+      m_copy(new QToolButton(this)),
+      m_history(new HistoryTab(model, selection, this))
 {
     setObjectName(QStringLiteral("DetailsPane"));
     setDocumentMode(true);
@@ -28,6 +30,7 @@ DetailsPane::DetailsPane(LinkListModel& model, QItemSelectionModel& selection, Q
     m_view->document()->setDefaultStyleSheet(QStringLiteral("pre { font-family: \"%1\"; }")
                                                  .arg(QFontDatabase::systemFont(QFontDatabase::FixedFont).family()));
     addTab(m_view, QStringLiteral("Details"));
+    addTab(m_history, QStringLiteral("History"));
 
     m_copy->setObjectName(QStringLiteral("DetailsCopy"));
     m_copy->setText(QStringLiteral("Copy"));

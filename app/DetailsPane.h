@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTabWidget>
 
+class HistoryTab;
 class LinkListModel;
 class QItemSelectionModel;
 class QTextBrowser;
@@ -12,7 +13,7 @@ class QToolButton;
 
 // The details pane under the links list: what the latest check of the focused link (the list's
 // current row) found out. It follows the focus and redraws when that link's row changes, as when
-// its check ends. The first tab is "Details"; further tabs may follow it.
+// its check ends. The first tab is "Details", the second the link's "History".
 class DetailsPane : public QTabWidget {
     Q_OBJECT
 
@@ -21,6 +22,7 @@ public:
 
     QTextBrowser* detailsView() const { return m_view; }
     QToolButton* copyButton() const { return m_copy; }
+    HistoryTab* historyTab() const { return m_history; }
     // The focused link's details as plain text: what "Copy" puts on the clipboard.
     QString plainText() const { return m_plain; }
     void copyAll() const;
@@ -37,6 +39,7 @@ private:
     QItemSelectionModel& m_selection;
     QTextBrowser* m_view;
     QToolButton* m_copy;
+    HistoryTab* m_history;
     const rMonitorInfo* m_shown = nullptr;  // compared only, never dereferenced
     QString m_html;
     QString m_plain;

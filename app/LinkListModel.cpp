@@ -12,7 +12,7 @@ namespace {
 
 const char* const ColumnTitles[LinkColumnCount] = {
     "Result",     "Url",  "First name", "Last name",   "E - mail", "Created",
-    "Last check", "Link", "HTTP",       "Anchor text", "Website",
+    "Last check", "Link", "HTTP",       "Anchor text", "Website",  "Change",
 };
 
 QString LinkKindHint(LinkKind kind)

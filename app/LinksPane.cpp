@@ -191,6 +191,8 @@ bool LinksPane::isColumnShown(int column) const
         return true;
     if (const std::optional<bool> chosen = columnChoice(column))
         return *chosen;
+    if (column == ColChange)
+        return m_changesShown;
     return column != ColWebsite || m_allWebsites;
 }
 
@@ -218,6 +220,12 @@ void LinksPane::DefaultColumns()
 void LinksPane::setAllWebsitesFocused(bool all)
 {
     m_allWebsites = all;
+    showColumns();
+}
+
+void LinksPane::setChangesShown(bool shown)
+{
+    m_changesShown = shown;
     showColumns();
 }
 

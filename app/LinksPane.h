@@ -67,6 +67,8 @@ public:
     void DefaultColumns();
     // Whether "All my websites" (or nothing) is focused in the websites pane.
     void setAllWebsitesFocused(bool all);
+    // Whether the list shows only the links that changed: the Change column's rule shows it then.
+    void setChangesShown(bool shown);
     // The header's pop-up menu: a tick for each column, and "Default Columns".
     QMenu* columnsMenu() const { return m_columnsMenu; }
 
@@ -106,5 +108,6 @@ private:
     std::array<std::optional<bool>, LinkColumnCount> m_choices{};
     std::array<int, LinkColumnCount> m_hiddenWidths{};
     bool m_allWebsites = true;
+    bool m_changesShown = false;
     int m_detailsHeight;
 };

@@ -5,6 +5,7 @@
 #include "app/UnitMain.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
+#include "model/LinkList.h"
 #include "model/WebsiteTree.h"
 
 #include <QAction>
@@ -97,6 +98,7 @@ void MainCommands::buildMenuBar()
     file->addAction(command(QStringLiteral("&Restore settings..."), [w] { w->Restore(); }));
     file->addSeparator();
     file->addAction(command(QStringLiteral("&Import inbound links from file..."), [w] { w->ImportInbound(); }));
+    file->addAction(command(QStringLiteral("Export to &CSV..."), [w] { w->ExportCsv(); }));
     file->addSeparator();
     QAction* exit = command(QStringLiteral("E&xit"), [w] { w->close(); });
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -137,6 +139,14 @@ void MainCommands::buildMenuBar()
             [w, details] { details->setChecked(w->linksPane().detailsShown()); });
     connect(view, &QMenu::aboutToShow, details, [w, details] { details->setChecked(w->linksPane().detailsShown()); });
     view->addAction(details);
+    QAction* changes = command(QStringLiteral("What &Changed"), [w] { w->ShowChanges(!w->links().changedOnly()); });
+    changes->setObjectName(QStringLiteral("ShowChanges"));
+    changes->setCheckable(true);
+    changes->setShortcut(QKeySequence(Qt::Key_F9));
+    changes->setToolTip(QStringLiteral("Show only the links whose last check changed something"));
+    connect(changes, &QAction::triggered, changes, [w, changes] { changes->setChecked(w->links().changedOnly()); });
+    connect(view, &QMenu::aboutToShow, changes, [w, changes] { changes->setChecked(w->links().changedOnly()); });
+    view->addAction(changes);
 
     QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->addAction(command(QStringLiteral("&Options"), [w] { w->OpenOptions(); }));

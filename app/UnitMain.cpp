@@ -1,29 +1,29 @@
 #include "app/UnitMain.h"
 
 #include "app/BackupCommands.h"
+#include "app/DetailsPane.h"
 #include "app/FramePacer.h"
 #include "app/HelpCommands.h"
+#include "app/HistoryTab.h"
 #include "app/LinksPane.h"
 #include "app/MainCommands.h"
-#include "app/ShellCommands.h"
 #include "app/SideSplitter.h"
 #include "app/WebsiteCommands.h"
 #include "app/WebsiteTreeModel.h"
 #include "app/WebsitesPane.h"
+#include "app/WindowHistory.h"
 #include "app/WindowState.h"
 #include "check/CheckDispatcher.h"
 #include "dialogs/AnsiText.h"
 #include "dialogs/ErrorBox.h"
 #include "dialogs/Prompts.h"
 #include "dialogs/UnitEditItem.h"
-#include "dialogs/UnitOptions.h"
-#include "import/UnitImport.h"
 #include "model/DataFiles.h"
 #include "model/DataFolder.h"
+#include "model/HistoryStore.h"
 #include "model/LinkList.h"
 #include "model/LinksSaver.h"
 #include "model/SettingsFile.h"
-#include "report/UnitReport.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -65,6 +65,9 @@ TfrmMain::~TfrmMain()
     // Checks still running must find nothing of the window to report to.
     if (m_dispatcher)
         m_dispatcher->shutdown();
+    // Commits what checks recorded; no check reaches it any more.
+    m_linksPane->details()->historyTab()->setStore(nullptr);
+    delete std::exchange(m_history, nullptr);
     // It reads the links list, which goes before the window's children do. A write in flight ends
     // first; what is pending was the close's to write.
     delete std::exchange(m_saver, nullptr);
@@ -148,7 +151,14 @@ void TfrmMain::FormCreate()
                 m_saver->noteChange(LinksSaver::Change::CheckResult);
         });
         m_dispatcher->setShowInformation([this](const QString& text) { ShowInformation(this, text); });
+        m_history = new WindowHistory([this](const QString& text) { ShowWarning(this, text); }, this);
+        connect(m_history, &WindowHistory::committed, m_linksPane->details()->historyTab(),
+                &HistoryTab::historyChanged);
     }
+    // Reads every link's latest check while the files load.
+    m_history->open(m_appDir);
+    m_dispatcher->setHistory(m_history->store());
+    m_linksPane->details()->historyTab()->setStore(m_history->store());
     m_websitesPane->model().reset([this](WebsiteTree& tree) {
         tree.AddRootWebsite();
         ::LoadWebsites(m_appDir, tree);
@@ -267,18 +277,39 @@ void TfrmMain::VSTExplorerFocusChanged(std::int32_t id)
 void TfrmMain::ShowSiteItems(std::int32_t id)
 {
     if (const std::optional<QByteArray> caption = m_links->ShowSiteItems(id, websites()))
-        m_linksPane->setCaption(FromAnsi(*caption));
+        m_linksPane->setCaption(FromAnsi(*caption) + changesCaption());
 }
 
 void TfrmMain::ShowAllItems()
 {
-    m_linksPane->setCaption(FromAnsi(m_links->ShowAllItems()));
+    m_linksPane->setCaption(FromAnsi(m_links->ShowAllItems()) + changesCaption());
+}
+
+QString TfrmMain::changesCaption() const
+{
+    return m_links->changedOnly() ? QStringLiteral(" that changed at their last check") : QString();
+}
+
+void TfrmMain::ShowChanges(bool on)
+{
+    m_links->setChangedOnly(on);
+    m_linksPane->setChangesShown(on);
+    VSTExplorerFocusChanged(m_websitesPane->focusedId());
 }
 
 void TfrmMain::EditSearchChange(const QString& text)
 {
     m_links->setSearch(text.toUtf8(), websites());
     RefreshStatusBar();
+}
+
+void TfrmMain::ForgetHistoryOf(const std::vector<LinkRecord>& gone)
+{
+    std::vector<LinkKey> keys;
+    keys.reserve(gone.size());
+    for (const LinkRecord& link : gone)
+        keys.push_back(LinkKey{link->SiteId, link->PageUrl});
+    m_history->forget(keys, *m_links);
 }
 
 bool TfrmMain::RequireSelection()
@@ -333,8 +364,15 @@ void TfrmMain::EditExist()
         return;
     // The first selected row in list order, also when the website filter hides it.
     const LinkRecord record = m_links->firstSelected();
-    if (!record || !EditItem(this, websites(), *m_links, record))
+    if (!record)
         return;
+    // An edited address or website is another link, as the edit's fresh verdict says: the history
+    // of the old one goes, as a deleted link's does.
+    const LinkKey before{record->SiteId, record->PageUrl};
+    if (!EditItem(this, websites(), *m_links, record))
+        return;
+    if (before != LinkKey{record->SiteId, record->PageUrl})
+        m_history->forget({before}, *m_links);
     m_saver->noteChange(LinksSaver::Change::Edit);
     SelectWebsiteById(record->SiteId);
     // A link moved into the website shown while the focus stayed follows the filter, and a new
@@ -355,7 +393,9 @@ void TfrmMain::DeleteSelected()
     }
     if (!AskConfirm(this, QStringLiteral("Delete %1 selected inbound link(s)?").arg(shown)))
         return;
+    const std::vector<LinkRecord> gone = m_links->selectedRecords(true);
     m_links->DeleteSelected(true);
+    ForgetHistoryOf(gone);
     m_saver->noteChange(LinksSaver::Change::Edit);
     RefreshStatusBar();
 }
@@ -413,55 +453,10 @@ void TfrmMain::Restore()
     BackupCommands(this, std::move(hooks)).Restore();
 }
 
-void TfrmMain::ImportInbound()
-{
-    TfrmImport dialog(this, websites(), *m_links);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    m_saver->noteChange(LinksSaver::Change::Edit);
-    // New rows of another website than the one shown go out of sight, and the counts follow.
-    VSTExplorerFocusChanged(m_websitesPane->focusedId());
-}
-
-void TfrmMain::GenerateReport()
-{
-    TfrmReport dialog(this, websites(), *m_links, m_formats);
-    dialog.exec();
-}
-
-void TfrmMain::OpenOptions()
-{
-    ShowOptions(this, *m_settings);
-}
-
-void TfrmMain::Help2Click()
-{
-    OpenHelpFile();
-}
-
-void TfrmMain::Contact()
-{
-    OpenContactPage();
-}
-
-void TfrmMain::OpenAbout()
-{
-    OpenAboutBox(this);
-}
-
-void TfrmMain::SendEmail()
-{
-    SendEmailTo(SelectedLinks());
-}
-
-void TfrmMain::OpenUrlWithIE()
-{
-    OpenPagesOf(SelectedLinks());
-}
-
 void TfrmMain::LoadLinks()
 {
-    ::LoadLinks(m_appDir, *m_links, m_formats);
+    ::LoadLinks(m_appDir, *m_links, m_formats,
+                [this](std::vector<LinkRecord>& records) { m_history->restore(records); });
 }
 
 void TfrmMain::SaveLinks()

@@ -19,6 +19,7 @@ class SettingsFile;
 class SideSplitter;
 class WebsiteTree;
 class WebsitesPane;
+class WindowHistory;
 
 // The main window: the websites pane on the left, the inbound links list on the right, their tool
 // bars, the menu bar and the status bar. Creating it runs the start-up sequence; closing it saves.
@@ -56,6 +57,7 @@ public:
     MainCommands& commands() const { return *m_commands; }
     QLabel* statusPanel(int index) const { return m_statusPanels.at(static_cast<std::size_t>(index)); }
     CheckDispatcher& dispatcher() const { return *m_dispatcher; }
+    WindowHistory& history() const { return *m_history; }
     bool stopRequested() const;
 
     // The websites pane.
@@ -66,10 +68,14 @@ public:
     void VSTExplorerFocusChanged(std::int32_t id);
     void ShowSiteItems(std::int32_t id);
     void ShowAllItems();
+    // "What Changed": only the links whose last check changed something, beside the website filter.
+    void ShowChanges(bool on);
     // The search field: of the links of the website shown, the list shows those matching its text.
     void EditSearchChange(const QString& text);
 
     void RefreshStatusBar();
+    // These links went: their check history goes too (unless another row has the same link).
+    void ForgetHistoryOf(const std::vector<LinkRecord>& gone);
     // Tells the user to select a link when no row is selected (a hidden selected row counts);
     // true when some row is selected.
     bool RequireSelection();
@@ -91,6 +97,8 @@ public:
     void Backup();
     void Restore();
     void ImportInbound();
+    // The shown rows, every column and their details, into a CSV file the user picks.
+    void ExportCsv();
     void GenerateReport();
     void OpenOptions();
     void Help2Click();
@@ -112,6 +120,7 @@ private:
     void buildStatusBar();
     void createSaver();
     void LoadLinks();
+    QString changesCaption() const;
     void SaveLinks();
     // The selected links in list order, hidden ones included.
     std::vector<LinkRecord> SelectedLinks() const;
@@ -123,6 +132,8 @@ private:
     // Holds references to the links list, the websites tree and the settings object, which all
     // outlive it: it is shut down before any of them goes.
     std::unique_ptr<CheckDispatcher> m_dispatcher;
+    // The check history; goes after the dispatcher has shut down, which ends its use by checks.
+    WindowHistory* m_history = nullptr;
     // Writes Items.txt soon after each change; the close writes it once more, synchronously.
     LinksSaver* m_saver = nullptr;
     int m_statusBarStep = -1;  // of the links pane's frames

@@ -72,7 +72,9 @@ void WebsiteCommands::DeleteOwnSelected()
     pane.model().removeWebsite(row);
     // Links belong to an Id; another website may still carry the same one in a hand-edited file.
     if (m_window.websites().indexOfId(id) < 0) {
-        links.remove(linksOfSite());
+        const std::vector<LinkRecord> gone = linksOfSite();
+        links.remove(gone);
+        m_window.ForgetHistoryOf(gone);
         m_window.saver().noteChange(LinksSaver::Change::Edit);
     }
     m_window.RefreshNewByMy();

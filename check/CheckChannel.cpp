@@ -113,7 +113,17 @@ void CheckChannel::detachClient(HttpClient* client)
 bool CheckChannel::pause(std::chrono::milliseconds time)
 {
     std::unique_lock lock(m_mutex);
-    return !m_shutDownBegun.wait_for(lock, time, [this] { return m_shutDown; });
+    const unsigned generation = m_pauseGeneration;
+    return !m_shutDownBegun.wait_for(lock, time, [&] { return m_shutDown || m_pauseGeneration != generation; });
+}
+
+void CheckChannel::endPauses()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        ++m_pauseGeneration;
+    }
+    m_shutDownBegun.notify_all();
 }
 
 bool CheckChannel::shutDown(int graceMs)

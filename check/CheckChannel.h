@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+class HistoryStore;
 class HttpClient;
 class LinkList;
 class QEvent;
@@ -43,6 +44,10 @@ public:
     // they are created.
     bool analysePages() const { return m_analysePages; }
     void setAnalysePages(bool analyse) { m_analysePages = analyse; }
+    // Where finished checks are recorded; null for none. The store must outlive the checks that
+    // report to it, or be set to null first.
+    HistoryStore* history() const { return m_history; }
+    void setHistory(HistoryStore* store) { m_history = store; }
 
     // Any thread: runs `routine` on the UI thread the next time that thread processes its events,
     // after every routine handed over before it. False, with `routine` dropped, once shut-down has
@@ -54,9 +59,11 @@ public:
     bool attachClient(HttpClient* client);
     void detachClient(HttpClient* client);
 
-    // For a check that waits before it goes on: waits `time`, or less when shut-down begins. False
-    // when it did.
+    // For a check that waits before it goes on: waits `time`, or less when endPauses() or shut-down
+    // comes first. True when the whole pause passed.
     bool pause(std::chrono::milliseconds time);
+    // Any thread: ends every pause now running.
+    void endPauses();
 
     // UI thread. Call-overs stop (those pending are dropped), fetches in flight are aborted (in
     // whatever wait they are: look-up, connect, read, the host's turn), pauses end, and it waits at
@@ -79,6 +86,7 @@ private:
     int m_runningChecks = 0;
     CheckPool m_pool;
     bool m_analysePages = true;
+    HistoryStore* m_history = nullptr;
 
     mutable std::mutex m_mutex;
     bool m_shutDown = false;
@@ -87,4 +95,5 @@ private:
     std::vector<std::function<void()>> m_queue;
     QObject* m_receiver = nullptr;  // lives on the UI thread; deleted by shutDown()
     std::unordered_set<HttpClient*> m_clients;
+    unsigned m_pauseGeneration = 0;
 };

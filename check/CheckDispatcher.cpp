@@ -66,6 +66,17 @@ void CheckDispatcher::setAnalysePages(bool analyse)
     m_channel->setAnalysePages(analyse);
 }
 
+void CheckDispatcher::setHistory(HistoryStore* store)
+{
+    m_channel->setHistory(store);
+}
+
+void CheckDispatcher::ToolButton1Click()
+{
+    m_stopRequested = true;
+    m_channel->endPauses();
+}
+
 void CheckDispatcher::StartAll()
 {
     walk(Walk::Visible);
@@ -168,5 +179,6 @@ void CheckDispatcher::WaitUntilIdle()
 bool CheckDispatcher::shutdown()
 {
     m_stopRequested = true;
+    m_channel->setHistory(nullptr);
     return m_channel->shutDown(ShutdownGraceMs);
 }

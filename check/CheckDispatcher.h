@@ -9,6 +9,7 @@
 
 class CheckChannel;
 class CheckPool;
+class HistoryStore;
 class LinkList;
 class SettingsFile;
 class WebsiteTree;
@@ -45,14 +46,17 @@ public:
     // Whether checks started from now on analyse the pages for links; on by default. Off, a check's
     // details tell only how the fetch went.
     void setAnalysePages(bool analyse);
+    // Where finished checks are recorded (see CheckChannel::setHistory).
+    void setHistory(HistoryStore* store);
 
     // "Check": every visible row. Throws AppError when a worker cannot be created.
     void StartAll();
     // "Check Selected": every selected row, hidden ones included. Throws as StartAll.
     void StartSelected();
     // "Stop": every walk running now ends before its next row, and a walk that waits for a free slot
-    // starts nothing more; running checks go on.
-    void ToolButton1Click() { m_stopRequested = true; }
+    // starts nothing more; running checks go on, but one that waits to fetch a lost link again
+    // reports what it has at once.
+    void ToolButton1Click();
     // Waits for a free slot, then starts a worker for the row unless it is being checked already or
     // Stop came during the wait.
     Outcome DispatchCheck(const LinkRecord& row);

@@ -6,8 +6,10 @@
 #include "check/HttpClient.h"
 #include "model/AppError.h"
 #include "model/Clock.h"
+#include "model/HistoryStore.h"
 #include "model/LinkList.h"
 
+#include <algorithm>
 #include <system_error>
 
 const ThreadDoCheck* ThreadDoCheck::Start(std::shared_ptr<CheckChannel> channel, LinkRecord record,
@@ -31,7 +33,9 @@ ThreadDoCheck::ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord r
       m_pageUrl(MonitorInfo->PageUrl),
       m_siteUrl(MonitorInfo->SiteUrl),
       m_settings(settings),
-      m_analyse(m_channel->analysePages())
+      m_analyse(m_channel->analysePages()),
+      m_siteId(MonitorInfo->SiteId),
+      m_previous{MonitorInfo->LastCheck, MonitorInfo->Status, MonitorInfo->Details.get(), false}
 {
     m_channel->countIn();
 }
@@ -43,6 +47,16 @@ std::function<void()> ThreadDoCheck::Execute()
     // verdict, and the verdict is in before RunningChecks lets the dispatcher start the next check.
     m_channel->post([self = shared_from_this()] { self->ShowChecking(); });
     CheckResult = Fetch();
+    if (m_previous.verdict == lsFound && m_settings.read(Keys::ConfirmLosses))
+        m_confirmPauseMs = std::clamp(m_settings.read(Keys::ConfirmPause), 0, Keys::MaxConfirmPause) * 1000;
+    // The first fetch is recorded as it came out; the thread waits, still counted as running.
+    if (wantsConfirmation() && m_channel->post([self = shared_from_this(), verdict = CheckResult, details = m_details] {
+            self->RecordFirst(verdict, details);
+        }) &&
+        m_channel->pause(std::chrono::milliseconds(m_confirmPauseMs))) {
+        CheckResult = Fetch();
+        m_confirmation = true;
+    }
     // Handed over once this thread is free again, so that the check the dispatcher starts when the
     // verdict arrives finds the thread waiting for it.
     return [self = shared_from_this()] {
@@ -51,6 +65,12 @@ std::function<void()> ThreadDoCheck::Execute()
             self->Finish();
         });
     };
+}
+
+bool ThreadDoCheck::wantsConfirmation() const
+{
+    return m_confirmPauseMs >= 0 && m_previous.verdict == lsFound &&
+        (CheckResult == lsNotFound || CheckResult == lsConnectionError);
 }
 
 LinkStatus ThreadDoCheck::Fetch()
@@ -99,13 +119,27 @@ void ThreadDoCheck::ShowChecking()
     m_channel->RefreshStatusBar();
 }
 
+void ThreadDoCheck::RecordFirst(LinkStatus verdict, const CheckDetails& details)
+{
+    // A deleted row's history is gone: nothing of it is recorded again.
+    if (!rowPresent())
+        return;
+    if (HistoryStore* store = m_channel->history())
+        store->record(LinkKey{m_siteId, m_pageUrl}, RecordedCheck{Now(), verdict, details, false});
+}
+
 void ThreadDoCheck::ShowResult()
 {
     if (!rowPresent())
         return;
+    const RecordedCheck check{Now(), CheckResult, m_details, m_confirmation};
+    // Kept under the address that was fetched, which an edit meanwhile may have changed.
+    if (HistoryStore* store = m_channel->history())
+        store->record(LinkKey{m_siteId, m_pageUrl}, check);
     {
         LinkList::Update update(m_channel->links(), LinkList::Sorting::Paced);
-        m_channel->links().setVerdict(*MonitorInfo, CheckResult, Now(), std::move(m_details));
+        m_channel->links().setVerdict(*MonitorInfo, CheckResult, check.at, std::move(m_details),
+                                      ChangesBetween(m_previous, check));
     }
     m_channel->RefreshStatusBar();
 }

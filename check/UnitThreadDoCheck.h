@@ -2,6 +2,7 @@
 
 #include "check/PageMatch.h"
 #include "model/CheckDetails.h"
+#include "model/CheckHistory.h"
 #include "model/Records.h"
 #include "model/SettingsFile.h"
 
@@ -14,6 +15,10 @@
 class CheckChannel;
 
 // One check of one inbound link, run on a thread of the check pool.
+//
+// A link found before whose fetch now fails is fetched once more after a pause (config.ini's
+// "Check" section), so that one passing failure never reports a loss; both fetches are recorded in
+// the check history, the verdict is the second's. Stop ends the pause, and the first verdict stands.
 //
 // Start() runs on the UI thread: it counts the check in (RunningChecks + 1) and hands it to the pool.
 // The check copies PageUrl and SiteUrl there and keeps its record alive; everything it does to the
@@ -35,8 +40,10 @@ private:
     // On the pool thread; gives what to do once the thread is free again.
     std::function<void()> Execute();
     LinkStatus Fetch();
+    bool wantsConfirmation() const;
     // Call-overs, run on the UI thread.
     void ShowChecking();
+    void RecordFirst(LinkStatus verdict, const CheckDetails& details);
     void ShowResult();
     void Finish();
     bool rowPresent() const;
@@ -47,7 +54,14 @@ private:
     const QByteArray m_siteUrl;
     const SettingsFile m_settings;
     const bool m_analyse;
+    const std::int32_t m_siteId;
+    // The link's latest check before this one, what this one is compared with.
+    const RecordedCheck m_previous;
+    // Milliseconds before a lost link is fetched again; negative when it is not. Read on the
+    // worker's thread, as the fetch's settings are.
+    int m_confirmPauseMs = -1;
     LinkStatus CheckResult = lsUnchecked;
     // What the check found out beside the verdict; handed to the record with it.
     CheckDetails m_details;
+    bool m_confirmation = false;  // the verdict is a second fetch's
 };

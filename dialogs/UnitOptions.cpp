@@ -30,6 +30,7 @@ OptionsValues LoadOptions(const SettingsFile& settings)
     values.proxyUser = settings.read(Keys::ProxyUser);
     values.proxyPass = settings.read(Keys::ProxyPass);
     values.advanced = LoadAdvancedOptions(settings);
+    values.confirm = LoadConfirmOptions(settings);
     return values;
 }
 
@@ -65,6 +66,7 @@ void SaveOptions(SettingsFile& settings, const OptionsValues& values)
     settings.write(Keys::ProxyUser, values.proxyUser);
     settings.write(Keys::ProxyPass, values.proxyPass);
     SaveAdvancedOptions(settings, values.advanced);
+    SaveConfirmOptions(settings, values.confirm);
 }
 
 TfrmOptions::TfrmOptions(QWidget* parent)
@@ -77,6 +79,7 @@ TfrmOptions::TfrmOptions(QWidget* parent)
       m_editProxyPass(new QLineEdit(m_cbUseProxy)),
       m_cbStartCheck(new QCheckBox(QStringLiteral("Check all inbound links when start up"), this)),
       m_advanced(new AdvancedOptions(this)),
+      m_confirm(new ConfirmOptions(this)),
       m_schedule(new ScheduleOptions(this)),
       m_bbtnOk(new QPushButton(QStringLiteral("&Save"), this)),
       m_bitBtn1(new QPushButton(QStringLiteral("&Close"), this))
@@ -142,6 +145,7 @@ TfrmOptions::TfrmOptions(QWidget* parent)
     layout->addLayout(threadRow);
     layout->addWidget(m_cbUseProxy);
     layout->addWidget(m_advanced);
+    layout->addWidget(m_confirm);
     layout->addWidget(m_schedule);
     layout->addSpacing(4);
     layout->addLayout(buttons);
@@ -153,7 +157,9 @@ TfrmOptions::TfrmOptions(QWidget* parent)
     setTabOrder(m_editProxyPort, m_editProxyUser);
     setTabOrder(m_editProxyUser, m_editProxyPass);
     setTabOrder(m_editProxyPass, m_advanced->firstControl());
-    setTabOrder(m_advanced->lastControl(), m_schedule->firstControl());
+    setTabOrder(m_advanced->lastControl(), m_confirm->CBConfirm());
+    setTabOrder(m_confirm->CBConfirm(), m_confirm->EditPause());
+    setTabOrder(m_confirm->EditPause(), m_schedule->firstControl());
     setTabOrder(m_schedule->lastControl(), m_bbtnOk);
     setTabOrder(m_bbtnOk, m_bitBtn1);
     m_editThreadCount->setFocus();
@@ -180,6 +186,7 @@ void TfrmOptions::setValues(const OptionsValues& values)
     m_editProxyUser->setText(FromAnsi(values.proxyUser));
     m_editProxyPass->setText(FromAnsi(values.proxyPass));
     m_advanced->setValues(values.advanced);
+    m_confirm->setValues(values.confirm);
     m_schedule->setValue(values.schedule);
 }
 
@@ -194,6 +201,7 @@ OptionsValues TfrmOptions::values() const
     values.proxyUser = ToAnsi(m_editProxyUser->text());
     values.proxyPass = ToAnsi(m_editProxyPass->text());
     values.advanced = m_advanced->values();
+    values.confirm = m_confirm->values();
     values.schedule = m_schedule->value();
     return values;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/AdvancedOptions.h"
+#include "dialogs/ConfirmOptions.h"
 #include "dialogs/InputFault.h"
 #include "dialogs/ScheduleOptions.h"
 
@@ -29,6 +30,7 @@ struct OptionsValues {
     QByteArray proxyUser;
     QByteArray proxyPass;
     AdvancedValues advanced;
+    ConfirmValues confirm;
     ScheduleKind schedule = ScheduleKind::Off;  // not a key: what the user's service manager has on
 };
 
@@ -67,6 +69,7 @@ public:
     QLineEdit* EditProxyPass() const { return m_editProxyPass; }
     QCheckBox* CBStartCheck() const { return m_cbStartCheck; }
     AdvancedOptions* GBAdvanced() const { return m_advanced; }
+    ConfirmOptions* GBConfirm() const { return m_confirm; }
     ScheduleOptions* GBSchedule() const { return m_schedule; }
     QPushButton* BBtnOk() const { return m_bbtnOk; }
     QPushButton* BitBtn1() const { return m_bitBtn1; }
@@ -86,6 +89,7 @@ private:
     QLineEdit* m_editProxyPass;
     QCheckBox* m_cbStartCheck;
     AdvancedOptions* m_advanced;
+    ConfirmOptions* m_confirm;
     ScheduleOptions* m_schedule;
     QPushButton* m_bbtnOk;
     QPushButton* m_bitBtn1;

@@ -240,11 +240,15 @@ void LoadWebsites(const QString& appDir, WebsiteTree& websites)
         websites.append(std::move(site));
 }
 
-void LoadLinks(const QString& appDir, LinkList& links, const LocaleFormats& formats)
+void LoadLinks(const QString& appDir, LinkList& links, const LocaleFormats& formats,
+               const std::function<void(std::vector<LinkRecord>&)>& prepare)
 {
     bool ok = false;
     const QByteArray text = readWholeFile(appDir + QLatin1StringView(LinksFileName), &ok);
     if (!ok)
         return;
-    links.appendMany(LinksFromText(text, formats));
+    std::vector<LinkRecord> records = LinksFromText(text, formats);
+    if (prepare)
+        prepare(records);
+    links.appendMany(std::move(records));
 }

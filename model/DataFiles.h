@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class DateTimeCodec;
@@ -47,7 +48,9 @@ bool ParseFileInteger(QByteArrayView text, std::int32_t* value);
 void SaveWebsites(const QString& appDir, const WebsiteTree& websites);
 void SaveLinks(const QString& appDir, const LinkList& links, const LocaleFormats& formats);
 void LoadWebsites(const QString& appDir, WebsiteTree& websites);
-void LoadLinks(const QString& appDir, LinkList& links, const LocaleFormats& formats);
+// `prepare`, when given, sees the records before they join the list.
+void LoadLinks(const QString& appDir, LinkList& links, const LocaleFormats& formats,
+               const std::function<void(std::vector<LinkRecord>&)>& prepare = {});
 
 // The whole text of the files as the saves write them, for callers that write it elsewhere (backup).
 QByteArray WebsitesFileText(const WebsiteTree& websites);

@@ -1,5 +1,6 @@
 #include "model/LinkColumns.h"
 
+#include "model/CheckHistory.h"
 #include "model/DateTimeCodec.h"
 #include "model/TextUtil.h"
 #include "model/WebsiteTree.h"
@@ -48,6 +49,7 @@ int DefaultColumnWidth(int column)
     case ColHttp: return 70;
     case ColAnchorText: return 160;
     case ColWebsite: return 120;
+    case ColChange: return 120;
     default: return 50;
     }
 }
@@ -91,6 +93,7 @@ int VSTItemCompareNodes(const rMonitorInfo& a, const rMonitorInfo& b, int column
     }
     case ColWebsite:
         return websites ? CompareFolded(websites->WebsiteNameById(a.SiteId), websites->WebsiteNameById(b.SiteId)) : 0;
+    case ColChange: return a.Changes < b.Changes ? -1 : (a.Changes > b.Changes ? 1 : 0);
     default: return 0;
     }
 }
@@ -127,6 +130,7 @@ QByteArray VSTItemGetText(const rMonitorInfo& link, int column, const DateTimeCo
     case ColHttp: return HttpCellText(link.Details.get());
     case ColAnchorText: return link.Details.get().anchorText().toByteArray();
     case ColWebsite: return websites ? websites->WebsiteNameById(link.SiteId) : QByteArray();
+    case ColChange: return ChangeText(link.Changes).toUtf8();
     default: return {};
     }
 }
@@ -179,5 +183,5 @@ bool LastCheckSortsBy(int column)
 
 bool DetailsSortBy(int column)
 {
-    return column == ColLink || column == ColHttp || column == ColAnchorText;
+    return column == ColLink || column == ColHttp || column == ColAnchorText || column == ColChange;
 }

@@ -24,8 +24,9 @@ enum LinkColumn : int {
     ColHttp = 8,
     ColAnchorText = 9,
     ColWebsite = 10,
+    ColChange = 11,
 };
-inline constexpr int LinkColumnCount = 11;
+inline constexpr int LinkColumnCount = 12;
 
 // The width a column has when config.ini stores none: 50 pixels for the first seven, as they
 // always had, and a width that fits its usual content for the later ones.
@@ -59,6 +60,7 @@ const QByteArray* SortText(const rMonitorInfo& link, int column);
 // Link: "followed", "nofollow", "mention" or "none", empty until a page was fetched and analysed.
 // HTTP: the status code, or the failure kind when the check failed for another reason than the
 // status. Anchor text: the shown link's. Website: the website's Name (empty without `websites`).
+// Change: what changed at the latest check ("lost", "now nofollow", ...), empty when nothing did.
 QByteArray VSTItemGetText(const rMonitorInfo& link, int column, const DateTimeCodec& dates,
                           const WebsiteTree* websites = nullptr);
 // The HTTP cell of a check's details.

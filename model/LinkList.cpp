@@ -254,13 +254,15 @@ bool LinkList::setStatus(const rMonitorInfo& record, LinkStatus status)
     return true;
 }
 
-bool LinkList::setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck, CheckDetails details)
+bool LinkList::setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck, CheckDetails details,
+                          std::uint16_t changes)
 {
     const Index x = nodeOf(record);
     if (!x)
         return false;
     Update update(*this);
     m_rows.value(x)->LastCheck = lastCheck;
+    m_rows.value(x)->Changes = changes;
     if (LastCheckSortsBy(m_sorter.column()))
         m_sorter.keyChanged(x);
     m_rows.value(x)->Details.set(std::move(details));
@@ -404,7 +406,7 @@ void LinkList::filter(Shows shows)
     Update update(*this);
     requireReset();
     m_rows.rewriteFlags([&](const LinkRecord& record, LinkRows::Flags flags) {
-        const bool inSite = shows(*record);
+        const bool inSite = shows(*record) && (!m_changedOnly || record->Changes != 0);
         flags = static_cast<LinkRows::Flags>(inSite ? flags & ~OutOfSiteBit : flags | OutOfSiteBit);
         const bool visible = inSite && !(flags & UnmatchedBit);
         if (bool(flags & VisibleBit) == visible)

@@ -111,9 +111,10 @@ public:
 
     // Changing a row's record. False when the record has no row here (nothing changes then).
     bool setStatus(const rMonitorInfo& record, LinkStatus status);
-    // A check's outcome: its verdict, its time and what it found out beside the verdict.
+    // A check's outcome: its verdict, its time, what it found out beside the verdict and what
+    // changed since the check before it.
     bool setVerdict(const rMonitorInfo& record, LinkStatus status, double lastCheck,
-                    CheckDetails details = CheckDetails());
+                    CheckDetails details = CheckDetails(), std::uint16_t changes = 0);
     bool setDetails(const rMonitorInfo& record, CheckDetails details);
     // Copies the stored fields (SiteId, PageUrl, FirstName, LastName, Email, Created, LastCheck)
     // and tests the row against the search again.
@@ -137,6 +138,10 @@ public:
     // caption then stays as it was).
     std::optional<QByteArray> ShowSiteItems(std::int32_t id, const WebsiteTree& websites);
     QByteArray ShowAllItems();
+    // A second criterion beside the website: only rows whose latest check changed something. It
+    // takes effect at the next ShowSiteItems or ShowAllItems.
+    void setChangedOnly(bool on) { m_changedOnly = on; }
+    bool changedOnly() const { return m_changedOnly; }
 
     // Search: of the rows that the website filter lets through, only those matching the typed text
     // (UTF-8, see LinkSearch) are shown. It holds for the rows added or changed later as well, until
@@ -189,6 +194,7 @@ private:
     LinkSearch m_search;
     std::array<int, 256> m_visibleWithStatus{};
     int m_updateDepth = 0;
+    bool m_changedOnly = false;
     bool m_resetPending = false;
     bool m_pacedBracket = false;  // the outermost bracket open now is a paced one
     bool m_sortOwed = false;

@@ -144,6 +144,7 @@ LinkSorter::RowKey LinkSorter::keyOf(const rMonitorInfo& r) const
                     (std::uint64_t(1) << 63),
                 {}};
     case ColWebsite: return {siteRank(r.SiteId), {}};
+    case ColChange: return {r.Changes, {}};
     case ColLink:
     case ColHttp:
     case ColAnchorText: {

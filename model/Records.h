@@ -40,6 +40,9 @@ struct rMonitorInfo {
     const ThreadDoCheck* Worker = nullptr;  // the worker checking this link now, null once it ended; never dereferenced
     // What the latest check found out beside its verdict; kept in memory only.
     DetailsHandle Details;
+    // What changed at the latest check, against the one before it (HistoryChanges bits); kept in
+    // memory only, and given back by the check history at start-up.
+    std::uint16_t Changes = 0;
     LinkStatus Status = lsUnchecked;
     // False once the row that held this record is gone (deleted, restored over, shut down).
     // A running worker may still hold the record; its late results must then change nothing.

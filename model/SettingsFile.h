@@ -66,6 +66,11 @@ IntKey ColumnVisible(int column);
 // The details pane under the links list: whether it shows, and its height in pixels.
 inline constexpr BoolKey ShowDetails{"Common", "ShowDetails", false};
 inline constexpr IntKey DetailsHeight{"Common", "DetailsHeight", 180};
+// A link found before whose check now fails is fetched once more, after a pause of that many
+// seconds, before the loss is reported.
+inline constexpr BoolKey ConfirmLosses{"Check", "ConfirmLosses", true};
+inline constexpr IntKey ConfirmPause{"Check", "ConfirmPause", 5};
+inline constexpr int MaxConfirmPause = 300;
 }  // namespace Keys
 
 // config.ini's contents as one read found them: what a reader of several keys sees together.

@@ -89,6 +89,7 @@ TEST_F(CommandsTest, MenuBarHasEveryEntryAndShortcut)
         QStringLiteral("  &Restore settings..."),
         QStringLiteral("  -"),
         QStringLiteral("  &Import inbound links from file..."),
+        QStringLiteral("  Export to &CSV..."),
         QStringLiteral("  -"),
         QStringLiteral("  E&xit\tCtrl+Q"),
         QStringLiteral("&My websites"),
@@ -110,6 +111,7 @@ TEST_F(CommandsTest, MenuBarHasEveryEntryAndShortcut)
         QStringLiteral("  S&top"),
         QStringLiteral("&View"),
         QStringLiteral("  &Details\tF11"),
+        QStringLiteral("  What &Changed\tF9"),
         QStringLiteral("&Tools"),
         QStringLiteral("  &Options"),
         QStringLiteral("&Help"),
@@ -169,7 +171,7 @@ TEST_F(CommandsTest, NoShortcutHasTwoOwners)
               (QStringList{QStringLiteral("Ctrl+A"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+F"),
                            QStringLiteral("Ctrl+N"), QStringLiteral("Ctrl+Q"), QStringLiteral("Ctrl+R"),
                            QStringLiteral("Del"), QStringLiteral("Enter"), QStringLiteral("F1"), QStringLiteral("F11"),
-                           QStringLiteral("F5"), QStringLiteral("Return")}));
+                           QStringLiteral("F5"), QStringLiteral("F9"), QStringLiteral("Return")}));
 }
 
 TEST(StandardKeys, HelpModifyAndExitAnswerTheirUsualKeys)

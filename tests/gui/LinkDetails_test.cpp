@@ -114,7 +114,7 @@ TEST_F(LinkDetailsTest, NewColumnsShowWhatTheCheckFoundAndSortAsVerdictsArrive)
     QAbstractItemModelTester tester(&model(), QAbstractItemModelTester::FailureReportingMode::Warning);
     const QStringList titles = {u"Result"_s,   u"Url"_s,         u"First name"_s, u"Last name"_s,
                                 u"E - mail"_s, u"Created"_s,     u"Last check"_s, u"Link"_s,
-                                u"HTTP"_s,     u"Anchor text"_s, u"Website"_s};
+                                u"HTTP"_s,     u"Anchor text"_s, u"Website"_s,    u"Change"_s};
     ASSERT_EQ(model().columnCount(), titles.size());
     for (int column = 0; column < titles.size(); ++column)
         EXPECT_EQ(model().headerData(column, Qt::Horizontal).toString(), titles[column]);

@@ -63,7 +63,7 @@ TEST_F(MainWindowTest, FirstStartWithoutAnyFileUsesTheDefaults)
     EXPECT_EQ(window->size(), QSize(799, 535));
     EXPECT_FALSE(window->isMaximized());
     // The seven first columns 50 pixels, the later ones wide enough for their usual content.
-    EXPECT_EQ(columnWidths(*window), (std::vector<int>{50, 50, 50, 50, 50, 50, 50, 90, 70, 160, 120}));
+    EXPECT_EQ(columnWidths(*window), (std::vector<int>{50, 50, 50, 50, 50, 50, 50, 90, 70, 160, 120, 120}));
     const WebsiteTreeModel& tree = window->websitesPane().model();
     ASSERT_EQ(tree.rowCount(), 1);
     EXPECT_EQ(tree.data(tree.rootIndex()).toString(), QStringLiteral("All my websites"));
@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, StoredColumnWidthsAreClampedAndUnreadableOnesTakeTheDefau
     appDir.write(QStringLiteral("config.ini"),
                  "[ColumnWidth]\r\n0=5\r\n1=20000\r\n2=abc\r\n3=0x40\r\n4=-7\r\n5=10\r\n6=10000\r\n");
     auto window = start();
-    EXPECT_EQ(columnWidths(*window), (std::vector<int>{10, 10000, 50, 64, 10, 10, 10000, 90, 70, 160, 120}));
+    EXPECT_EQ(columnWidths(*window), (std::vector<int>{10, 10000, 50, 64, 10, 10, 10000, 90, 70, 160, 120, 120}));
 }
 
 TEST_F(MainWindowTest, AHugeStoredWindowSizeIsBoundedByTheScreens)
@@ -183,7 +183,8 @@ TEST_F(MainWindowTest, AnInstalledCopyKeepsItsDataInAPrivateFolderOfTheUser)
     EXPECT_EQ(folder.st_mode & 07777, 0700u);
     // Nothing beside the executable or among the shipped files.
     EXPECT_EQ(installed.files(),
-              (QStringList{QStringLiteral("xdg/quorvane/Items.txt"), QStringLiteral("xdg/quorvane/config.ini")}));
+              (QStringList{QStringLiteral("xdg/quorvane/History.db"), QStringLiteral("xdg/quorvane/Items.txt"),
+                           QStringLiteral("xdg/quorvane/config.ini")}));
 
     installed.write(QStringLiteral("xdg/quorvane/MySites.txt"), WebsiteToLine({"Mine", "mine.example", 7}) + "\r\n");
     auto again = start();

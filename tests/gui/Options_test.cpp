@@ -63,7 +63,8 @@ TEST_F(OptionsTest, DialogHasItsCaptionsLimitsAndHiddenStartCheck)
     EXPECT_TRUE(dialog.CBUseProxy()->isCheckable());
     QStringList labels;
     for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-        if (label->parent() != dialog.GBAdvanced() && label->parent() != dialog.GBSchedule())
+        if (label->parent() != dialog.GBAdvanced() && label->parent() != dialog.GBSchedule() &&
+            label->parent() != dialog.GBConfirm())
             labels << label->text();
     }
     labels.sort();
@@ -250,11 +251,11 @@ TEST_F(OptionsTest, AdvancedPartShowsTheFetchKeysAndSavesThemLast)
         for (QWidget* w = dialog.EditProxyPass()->nextInFocusChain(); w != dialog.BBtnOk(); w = w->nextInFocusChain())
             if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&dialog) && !w->objectName().startsWith(u"qt_"))
                 order << w->objectName();  // a spin box's own line edit follows it
-        EXPECT_EQ(
-            order,
-            QStringList({QStringLiteral("EditPerHostLimit"), QStringLiteral("EditTotalTimeout"),
-                         QStringLiteral("CBCompression"), QStringLiteral("CBRetry"), QStringLiteral("RBScheduleOff"),
-                         QStringLiteral("RBScheduleDaily"), QStringLiteral("RBScheduleWeekly")}));
+        EXPECT_EQ(order,
+                  QStringList({QStringLiteral("EditPerHostLimit"), QStringLiteral("EditTotalTimeout"),
+                               QStringLiteral("CBCompression"), QStringLiteral("CBRetry"), QStringLiteral("CBConfirm"),
+                               QStringLiteral("EditConfirmPause"), QStringLiteral("RBScheduleOff"),
+                               QStringLiteral("RBScheduleDaily"), QStringLiteral("RBScheduleWeekly")}));
 
         advanced.EditPerHostLimit()->setValue(0);
         advanced.EditTotalTimeout()->setValue(0);
@@ -268,8 +269,29 @@ TEST_F(OptionsTest, AdvancedPartShowsTheFetchKeysAndSavesThemLast)
     EXPECT_EQ(settings.read(Keys::TotalTimeout), 0);
     EXPECT_FALSE(settings.read(Keys::Compression));
     EXPECT_FALSE(settings.read(Keys::Retry));
-    EXPECT_TRUE(ini().endsWith("[Connect]\r\nPerHostLimit=0\r\nTotalTimeout=0\r\nCompression=0\r\nRetry=0\r\n"))
+    EXPECT_TRUE(ini().endsWith("[Connect]\r\nPerHostLimit=0\r\nTotalTimeout=0\r\nCompression=0\r\nRetry=0\r\n"
+                               "[Check]\r\nConfirmLosses=1\r\nConfirmPause=5\r\n"))
         << ini().constData();
+}
+
+TEST_F(OptionsTest, LostLinksPartTurnsTheSecondFetchOffAndItsPauseFollowsTheSwitch)
+{
+    setIni("[Check]\r\nConfirmPause=100000\r\n");
+    run([&](TfrmOptions& dialog) {
+        ConfirmOptions& confirm = *dialog.GBConfirm();
+        EXPECT_EQ(confirm.CBConfirm()->text(), QStringLiteral("Re-check a link before reporting it lost"));
+        EXPECT_TRUE(confirm.CBConfirm()->isChecked());
+        // Shown as the checks read it.
+        EXPECT_EQ(confirm.EditPause()->value(), Keys::MaxConfirmPause);
+        confirm.CBConfirm()->setChecked(false);
+        EXPECT_FALSE(confirm.EditPause()->isEnabled());
+        confirm.CBConfirm()->setChecked(true);
+        confirm.EditPause()->setValue(0);
+        confirm.CBConfirm()->setChecked(false);
+        dialog.BBtnOk()->click();
+    });
+    EXPECT_FALSE(settings.read(Keys::ConfirmLosses));
+    EXPECT_EQ(settings.read(Keys::ConfirmPause), 0);
 }
 
 TEST_F(OptionsTest, HandEditedFetchKeysShowAsTheChecksReadThem)

@@ -1,0 +1,105 @@
+#include "app/WindowHistory.h"
+
+#include "model/HistoryStore.h"
+#include "model/LinkList.h"
+
+#include <QSet>
+
+#include <utility>
+
+WindowHistory::WindowHistory(std::function<void(const QString&)> warn, QObject* parent)
+    : QObject(parent), m_warn(std::move(warn))
+{
+    connect(this, &WindowHistory::problemReported, this, &WindowHistory::showProblem, Qt::QueuedConnection);
+}
+
+WindowHistory::~WindowHistory()
+{
+    if (m_reading.valid())
+        m_reading.wait();
+    // Commits what is queued; the problem signal it may still send finds this object whole.
+    m_store.reset();
+}
+
+QString WindowHistory::path() const
+{
+    return m_store ? m_store->path() : QString();
+}
+
+void WindowHistory::open(const QString& appDir)
+{
+    const QString path = appDir + QLatin1StringView(HistoryStore::FileName);
+    if (m_reading.valid())
+        m_reading.wait();
+    if (!m_store || m_store->path() != path) {
+        m_store.reset();
+        const auto onCommitted = [this] {
+            // Posted once until the UI thread has taken it, however often the writer commits.
+            if (!m_commitPosted.exchange(true))
+                QMetaObject::invokeMethod(
+                    this,
+                    [this] {
+                        m_commitPosted = false;
+                        Q_EMIT committed();
+                    },
+                    Qt::QueuedConnection);
+        };
+        m_store = std::make_unique<HistoryStore>(
+            path, [this](const QString& text) { Q_EMIT problemReported(text); }, HistoryOptions(), onCommitted);
+    } else {
+        // Checks recorded a moment ago belong to what the next load restores.
+        m_store->flush();
+    }
+    HistoryStore* store = m_store.get();
+    m_reading = std::async(std::launch::async, [store] { return store->latestChecks(); });
+}
+
+void WindowHistory::restore(std::vector<LinkRecord>& records)
+{
+    if (!m_reading.valid())
+        return;
+    const LatestChecks latest = m_reading.get();
+    if (latest.isEmpty())
+        return;
+    for (const LinkRecord& record : records) {
+        if (const HistoryEntry* entry = latest.find(LinkKey{record->SiteId, record->PageUrl}))
+            RestoreFromEntry(*record, *entry);
+    }
+}
+
+bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry)
+{
+    const LinkStatus verdict = entry.check.verdict;
+    if (verdict != lsFound && verdict != lsNotFound && verdict != lsConnectionError)
+        return false;
+    const std::optional<double> lastCheck = RestoredLastCheck(link.LastCheck, entry.check.at);
+    if (!lastCheck)
+        return false;
+    link.LastCheck = *lastCheck;
+    link.Status = verdict;
+    link.Details.set(entry.check.details);
+    link.Changes = entry.changes;
+    return true;
+}
+
+void WindowHistory::forget(const std::vector<LinkKey>& keys, const LinkList& links)
+{
+    if (!m_store || keys.empty())
+        return;
+    QSet<LinkKey> gone(keys.begin(), keys.end());
+    links.forEachRow([&gone](const rMonitorInfo& row) {
+        if (!gone.isEmpty())
+            gone.remove(LinkKey{row.SiteId, row.PageUrl});
+    });
+    for (const LinkKey& key : gone)
+        m_store->forget(key);
+}
+
+void WindowHistory::showProblem(const QString& text)
+{
+    if (m_warned)
+        return;
+    m_warned = true;
+    if (m_warn)
+        m_warn(text);
+}
