@@ -123,14 +123,22 @@ void LinksSaver::startWrite()
             error = QString::fromLocal8Bit(e.what());
         }
         m_threadError = error;
+        {
+            const std::lock_guard lock(m_endedMutex);
+            m_endedGeneration = generation;
+        }
         // Queued to this object: dropped if it is gone, and it cannot be gone before the join.
-        QMetaObject::invokeMethod(
-            this, [this, generation] { writeEnded(generation); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "writeEnded", Qt::QueuedConnection);
     });
 }
 
-void LinksSaver::writeEnded(quint64 generation)
+void LinksSaver::writeEnded()
 {
+    quint64 generation = 0;
+    {
+        const std::lock_guard lock(m_endedMutex);
+        generation = m_endedGeneration;
+    }
     // A write that saveNow() or waitForWrite() already joined has been dealt with.
     if (generation == m_generation && m_thread.joinable())
         finishWrite();

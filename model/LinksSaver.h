@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -97,7 +98,9 @@ private:
     void arm(int ms);
     void tick();
     void startWrite();
-    void writeEnded(quint64 generation);
+    // Queued by the writing thread when it is done. Called by name, with nothing the thread made:
+    // the generation it wrote comes under the mutex, where the race detector sees it handed over.
+    Q_INVOKABLE void writeEnded();
     void finishWrite();
     void recordOutcome(const QString& error);
     bool checksRunning() const { return m_checksRunning && m_checksRunning(); }
@@ -119,6 +122,8 @@ private:
 
     std::thread m_thread;
     quint64 m_generation = 0;
+    std::mutex m_endedMutex;
+    quint64 m_endedGeneration = 0;  // the last write the thread finished; under m_endedMutex
     // Written by the thread, read once it has been joined.
     QString m_threadError;
     LinksSnapshot m_snapshot;  // the thread's alone while it runs
