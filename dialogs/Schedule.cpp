@@ -66,7 +66,7 @@ SchedulePlace CurrentSchedulePlace()
 {
     const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     QString configHome = environment.value(QStringLiteral("XDG_CONFIG_HOME"));
-    // The base directory specification ignores a relative path, and so does systemd.
+    // A relative XDG_CONFIG_HOME counts as unset, for the desktop and for systemd alike.
     if (configHome.isEmpty() || QDir::isRelativePath(configHome))
         configHome = QDir::homePath() + QStringLiteral("/.config");
     return {UnitFolderFor(configHome), AppDir() + QStringLiteral("quorvane-check"), DataFolder()};
