@@ -406,8 +406,8 @@ int main(int argc, char** argv)
                 oursCompressed.cpu / curlCompressed.cpu);
     std::printf("compression on against off      : %.2fx checks/s, %.2fx CPU\n",
                 oursCompressed.checksPerSecond() / analysed.checksPerSecond(), oursCompressed.cpu / analysed.cpu);
-    print("quorvane-check, recording", recorded);
-    print("quorvane-check --no-record", unrecorded);
+    Print("quorvane-check, recording", recorded);
+    Print("quorvane-check --no-record", unrecorded);
     const double recordingSpeed = recorded.checksPerSecond() / unrecorded.checksPerSecond();
     std::printf("recording against --no-record   : %.2fx checks/s, %.2fx CPU; target (>= 0.95x) %s\n", recordingSpeed,
                 recorded.cpu / unrecorded.cpu, recordingSpeed >= 0.95 ? "met" : "NOT met");
