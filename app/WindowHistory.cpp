@@ -5,7 +5,15 @@
 
 #include <QSet>
 
+#include <span>
 #include <utility>
+
+namespace {
+
+// Below this, a thread of its own costs more than the look-ups it takes over.
+constexpr std::size_t ParallelRestoreFrom = 20000;
+
+}  // namespace
 
 WindowHistory::WindowHistory(std::function<void(const QString&)> warn, QObject* parent)
     : QObject(parent), m_warn(std::move(warn))
@@ -17,6 +25,8 @@ WindowHistory::~WindowHistory()
 {
     if (m_reading.valid())
         m_reading.wait();
+    if (m_freeing.valid())
+        m_freeing.wait();
     // Commits what is queued; the problem signal it may still send finds this object whole.
     m_store.reset();
 }
@@ -58,13 +68,30 @@ void WindowHistory::restore(std::vector<LinkRecord>& records)
 {
     if (!m_reading.valid())
         return;
-    const LatestChecks latest = m_reading.get();
+    LatestChecks latest = m_reading.get();
     if (latest.isEmpty())
         return;
-    for (const LinkRecord& record : records) {
-        if (const HistoryEntry* entry = latest.find(LinkKey{record->SiteId, record->PageUrl}))
-            RestoreFromEntry(*record, *entry);
-    }
+    // Each look-up misses the cache a few times, so with 100,000 links the matching is worth a
+    // second core. The records are not in the list yet: nothing else reads them, and each belongs
+    // to one half.
+    const auto restoreRange = [&latest](std::span<const LinkRecord> range) {
+        for (const LinkRecord& record : range) {
+            if (const HistoryEntry* entry = latest.find(LinkKey{record->SiteId, record->PageUrl}))
+                RestoreFromEntry(*record, *entry);
+        }
+    };
+    const std::span<const LinkRecord> all(records);
+    const std::size_t half = records.size() >= ParallelRestoreFrom ? records.size() / 2 : 0;
+    std::future<void> secondHalf;
+    if (half > 0)
+        secondHalf = std::async(std::launch::async, restoreRange, all.subspan(half));
+    restoreRange(all.first(half > 0 ? half : all.size()));
+    if (secondHalf.valid())
+        secondHalf.get();
+    // A hundred thousand entries take a while to free, and the window need not wait for it.
+    if (m_freeing.valid())
+        m_freeing.wait();
+    m_freeing = std::async(std::launch::async, [gone = std::move(latest)]() mutable { gone = {}; });
 }
 
 bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry)

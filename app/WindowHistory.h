@@ -59,6 +59,8 @@ private:
     std::function<void(const QString&)> m_warn;
     std::unique_ptr<HistoryStore> m_store;
     std::future<LatestChecks> m_reading;
+    // Frees what the last restore read, off the UI thread.
+    std::future<void> m_freeing;
     bool m_warned = false;
     std::atomic<bool> m_commitPosted{false};
 };

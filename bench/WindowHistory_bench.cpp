@@ -27,7 +27,7 @@ namespace {
 
 constexpr int Links = 100000;
 constexpr int ChecksEach = 30;
-constexpr int Rounds = 3;
+constexpr int Rounds = 7;
 
 // As the history benchmark makes them, so that both share one file of checks.
 LinkKey KeyOf(int link)

@@ -130,6 +130,43 @@ TEST_F(HistoryTest, AtStartUpALinkTakesItsLatestCheckOnlyWhenItIsAtOrAfterTheSto
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
+// A long list is matched on two threads; every record of either half must take its entry.
+TEST(WindowHistoryRestore, EveryRecordOfALongListTakesItsOwnLatestCheck)
+{
+    TempAppDir dir;
+    const int links = 30001;
+    const auto keyOf = [](int link) {
+        return LinkKey{1 + link % 3, "http://partner.example/" + QByteArray::number(link)};
+    };
+    {
+        HistoryStore store(dir.file(u"History.db"_s), {}, TestHistoryOptions());
+        for (int link = 0; link < links; link += 2)
+            store.record(keyOf(link),
+                         Check(MinuteAfterStart(link % 50), link % 4 ? lsNotFound : lsFound, FollowedFacts()));
+        ASSERT_TRUE(store.flush());
+    }
+    std::vector<LinkRecord> records;
+    for (int link = 0; link < links; ++link) {
+        auto record = std::make_shared<rMonitorInfo>();
+        record->SiteId = keyOf(link).siteId;
+        record->PageUrl = keyOf(link).pageUrl;
+        records.push_back(std::move(record));
+    }
+    WindowHistory history([](const QString&) {});
+    history.open(dir.path());
+    history.restore(records);
+    for (int link = 0; link < links; ++link) {
+        const rMonitorInfo& record = *records[std::size_t(link)];
+        if (link % 2) {
+            ASSERT_EQ(record.Status, lsUnchecked) << link;
+            ASSERT_EQ(record.LastCheck, 0) << link;
+        } else {
+            ASSERT_EQ(record.Status, link % 4 ? lsNotFound : lsFound) << link;
+            ASSERT_EQ(record.LastCheck, MinuteAfterStart(link % 50)) << link;
+        }
+    }
+}
+
 TEST_F(HistoryTest, EveryCheckIsRecordedAndComesBackAfterARestartAndADeletedLinkTakesItsHistoryAlong)
 {
     writeData({0, 0});
