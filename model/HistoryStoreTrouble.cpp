@@ -16,7 +16,7 @@
 
 namespace {
 
-const QString Consequence = QStringLiteral(" No history is kept until Quorvane starts again.");
+const QString Consequence = QStringLiteral(" No history is kept for the rest of this session.");
 
 // Renames without ever replacing an existing file. Sets errno on failure.
 bool RenameNoReplace(const QByteArray& from, const QByteArray& to)
