@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace {
 
 class NoFocusDelegate : public QStyledItemDelegate {
@@ -35,6 +37,24 @@ LinksView::LinksView(QWidget* parent) : QTreeView(parent)
     setFrameShape(QFrame::NoFrame);
     setIconSize(QSize(16, 16));
     setTextElideMode(Qt::ElideRight);
+}
+
+void LinksView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    // The model names one range for all the rows a frame changed, which during a walk spans most of
+    // the list. The tree view would measure every row of it to find what to repaint, each at a cost
+    // that grows with its distance from the rows on screen; only the rows on screen can need it.
+    const QModelIndex firstShown = indexAt(QPoint(0, 0));
+    if (!topLeft.isValid() || !bottomRight.isValid() || !firstShown.isValid() || topLeft.parent().isValid()) {
+        QTreeView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    const QModelIndex lastShown = indexAt(QPoint(0, viewport()->height() - 1));
+    const int first = std::max(topLeft.row(), firstShown.row());
+    const int last = std::min(bottomRight.row(), lastShown.isValid() ? lastShown.row() : bottomRight.row());
+    if (first > last)
+        return;
+    QTreeView::dataChanged(topLeft.siblingAtRow(first), bottomRight.siblingAtRow(last), roles);
 }
 
 void LinksView::paintEvent(QPaintEvent* event)

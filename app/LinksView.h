@@ -17,6 +17,8 @@ public:
     void setPaintCost(std::function<void(std::chrono::nanoseconds)> report) { m_paintCost = std::move(report); }
 
 protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void paintEvent(QPaintEvent* event) override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -340,6 +341,48 @@ TEST_F(LinksWindowTest, ChecksReportingMoveTheRowsOnceAFrameAndTheSelectionFollo
     const QModelIndexList selected = window->linksPane().VSTItem()->selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(model.recordAt(selected[0].row()), chosen);
+}
+
+// Records the region of each repaint of a widget.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    QRegion painted;
+};
+
+TEST(LinksView, AChangeRepaintsTheChangedRowsOnScreenAndNothingForRowsOffIt)
+{
+    QStandardItemModel model(2000, 3);
+    for (int row = 0; row < model.rowCount(); ++row)
+        model.setItem(row, 0, new QStandardItem(QString::number(row)));
+    LinksView view;
+    view.setModel(&model);
+    view.resize(300, 200);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.scrollTo(model.index(1000, 0), QAbstractItemView::PositionAtTop);
+    QCoreApplication::processEvents();
+    PaintRecorder recorder(view.viewport());
+    const auto repainted = [&](auto change) {
+        recorder.painted = QRegion();
+        change();
+        QCoreApplication::processEvents();
+        return recorder.painted;
+    };
+
+    EXPECT_TRUE(repainted([&] { Q_EMIT model.dataChanged(model.index(0, 0), model.index(900, 2)); }).isEmpty());
+    EXPECT_TRUE(repainted([&] { Q_EMIT model.dataChanged(model.index(1500, 0), model.index(1999, 2)); }).isEmpty());
+    const QRect shownRow = view.visualRect(model.index(1002, 0));
+    EXPECT_TRUE(repainted([&] { model.item(1002, 0)->setText(QStringLiteral("changed")); }).contains(shownRow));
+    // One range over the whole list, as a frame of a walk names it: the rows on screen repaint.
+    EXPECT_TRUE(
+        repainted([&] { Q_EMIT model.dataChanged(model.index(0, 0), model.index(1999, 2)); }).contains(shownRow));
 }
 
 }  // namespace
