@@ -32,7 +32,7 @@ namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitized program starts and checks several times slower: fewer rounds, the same checks.
-constexpr int Rounds = 4;
+constexpr int Rounds = 6;
 #else
 constexpr int Rounds = 8;
 #endif
