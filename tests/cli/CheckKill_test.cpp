@@ -37,18 +37,28 @@ constexpr int Rounds = 6;
 constexpr int Rounds = 8;
 #endif
 constexpr int Links = 240;
+// The last links of the list, whose pages answer only once the test lets them: until then a walk
+// cannot end, so that every kill comes in the middle of one, with these checks in flight.
+constexpr int HeldLinks = 4;
 // Far beyond what a round takes even on a loaded machine; only a hang reaches it.
 constexpr auto RoundBound = std::chrono::seconds(90);
 
 const QByteArray MySite = "www.my-site.test";
 
-// The four kinds of page, each on a server of its own; link i is on server i % 4.
-enum Page { Linking, NotLinking, SlowLinking, Missing, PageKinds };
+// The kinds of page, each on a server of its own; link i is on server i % 4, the held ones on the
+// last.
+enum Page { Linking, NotLinking, SlowLinking, Missing, Held, PageKinds };
+
+Page PageOf(int link)
+{
+    return link < Links - HeldLinks ? Page(link % Held) : Held;
+}
 
 LinkStatus Expected(int link)
 {
-    const bool mySite = link % 5 != 4;
-    switch (link % PageKinds) {
+    const bool mySite = link % 5 != 4 || PageOf(link) == Held;
+    switch (PageOf(link)) {
+    case Held:
     case Linking:
     case SlowLinking: return mySite ? lsFound : lsNotFound;
     case NotLinking: return lsNotFound;
@@ -75,8 +85,8 @@ protected:
         QByteArray items;
         for (int i = 0; i < Links; ++i) {
             rMonitorInfo link;
-            link.SiteId = i % 5 == 4 ? 2 : 1;
-            link.PageUrl = m_servers[i % PageKinds]->url("/partner/" + QByteArray::number(i) + ".html");
+            link.SiteId = i % 5 == 4 && PageOf(i) != Held ? 2 : 1;
+            link.PageUrl = m_servers[PageOf(i)]->url("/partner/" + QByteArray::number(i) + ".html");
             link.FirstName = "Partner " + QByteArray::number(i);
             link.Created = 45000;
             items += LinkToLine(link, LocaleFormats::system()) + "\r\n";
@@ -103,7 +113,9 @@ protected:
     void serveOneWalk()
     {
         const QByteArray linking = OkResponse("<p>Partners: <a href=\"http://" + MySite + "/\">My site</a></p>");
-        for (int i = 0; i < Links / PageKinds; ++i) {
+        for (int i = 0; i < HeldLinks; ++i)
+            m_servers[Held]->add(ServerScript().readRequest().awaitRelease().send(linking));
+        for (int i = 0; i < Links / Held; ++i) {
             m_servers[Linking]->answer(linking);
             m_servers[NotLinking]->answer(OkResponse("<p>No partners here.</p>"));
             // Slow enough that a kill finds checks in flight.
@@ -284,6 +296,7 @@ TEST_F(CheckKill, KillsDuringAWalkLoseNothingCommittedAndLeaveASoundHistory)
 
     // The history the kills left serves a whole walk, which records one check for every link.
     serveOneWalk();
+    m_servers[Held]->release();
     const pid_t child = start();
     ASSERT_GT(child, 0);
     const auto deadline = std::chrono::steady_clock::now() + RoundBound;
