@@ -234,10 +234,10 @@ protected:
 }  // namespace
 
 // quorvane-check walks a few hundred links and is killed with SIGKILL at a random moment once the
-// history has committed some of this walk's checks, again and again on the same folder. After each
-// kill the file is sound, opens and records, holds everything seen committed before the kill and
-// everything earlier rounds left, and the data files are untouched. A last walk then runs to its
-// end on the same file.
+// history has committed some of this walk's checks, again and again on the same folder, and every
+// other time once more as it starts on what that kill left. After each kill the file is sound,
+// opens and records, holds everything seen committed before the kill and everything earlier rounds
+// left, and the data files are untouched. A last walk then runs to its end on the same file.
 TEST_F(CheckKill, KillsDuringAWalkLoseNothingCommittedAndLeaveASoundHistory)
 {
     std::mt19937 rng(20261209);
@@ -281,6 +281,18 @@ TEST_F(CheckKill, KillsDuringAWalkLoseNothingCommittedAndLeaveASoundHistory)
             ++killedMidWalk;
         else
             EXPECT_TRUE(WIFEXITED(status)) << output("err").toStdString();
+
+        // Every other time the program is started on what the kill left (a log of commits not yet
+        // copied into the file, for one) and killed again in its first moments, as it starts and
+        // opens the history.
+        if (round % 2 == 1) {
+            const pid_t again = start();
+            ASSERT_GT(again, 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 80));
+            ::kill(again, SIGKILL);
+            ASSERT_EQ(::waitpid(again, &status, 0), again);
+            EXPECT_TRUE(WIFSIGNALED(status));
+        }
 
         ASSERT_EQ(IntegrityCheck(historyFile()), "ok");
         expectDataFilesIntact();
