@@ -30,7 +30,7 @@ extern char** environ;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 // The sanitized program starts and checks several times slower: fewer rounds, the same checks.
 constexpr int Rounds = 6;
 #else
