@@ -109,18 +109,20 @@ protected:
 
     QString historyFile() const { return m_dir.filePath(QLatin1StringView(HistoryStore::FileName)); }
 
-    // Enough answers for one whole walk; what a killed walk leaves unused serves the next one.
+    // An answer for every link of one walk; what a killed walk leaves unused serves the next one.
     void serveOneWalk()
     {
         const QByteArray linking = OkResponse("<p>Partners: <a href=\"http://" + MySite + "/\">My site</a></p>");
-        for (int i = 0; i < HeldLinks; ++i)
-            m_servers[Held]->add(ServerScript().readRequest().awaitRelease().send(linking));
-        for (int i = 0; i < Links / Held; ++i) {
-            m_servers[Linking]->answer(linking);
-            m_servers[NotLinking]->answer(OkResponse("<p>No partners here.</p>"));
+        for (int i = 0; i < Links; ++i) {
+            ScriptedServer& server = *m_servers[PageOf(i)];
+            switch (PageOf(i)) {
+            case Linking: server.answer(linking); break;
+            case NotLinking: server.answer(OkResponse("<p>No partners here.</p>")); break;
             // Slow enough that a kill finds checks in flight.
-            m_servers[SlowLinking]->add(ServerScript().readRequest().delay(60).send(linking));
-            m_servers[Missing]->answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+            case SlowLinking: server.add(ServerScript().readRequest().delay(60).send(linking)); break;
+            case Missing: server.answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"); break;
+            default: server.add(ServerScript().readRequest().awaitRelease().send(linking)); break;
+            }
         }
     }
 
