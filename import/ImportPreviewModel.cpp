@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QHeaderView>
 #include <QPalette>
 
 #include <algorithm>
@@ -136,5 +137,16 @@ QVariant ImportPreviewModel::headerData(int section, Qt::Orientation orientation
     case LastNameColumn: return QStringLiteral("Last name");
     case EmailColumn: return QStringLiteral("E-mail");
     default: return {};
+    }
+}
+
+void FitPreviewColumns(QHeaderView& header)
+{
+    header.setStretchLastSection(false);
+    header.setSectionResizeMode(PageColumn, QHeaderView::Stretch);
+    const int character = header.fontMetrics().averageCharWidth();
+    for (int column = FirstNameColumn; column < header.count(); ++column) {
+        header.setSectionResizeMode(column, QHeaderView::Interactive);
+        header.resizeSection(column, character * (column == EmailColumn ? 24 : 12));
     }
 }

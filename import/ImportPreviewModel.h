@@ -7,6 +7,8 @@
 
 #include <vector>
 
+class QHeaderView;
+
 // The wizard's preview: one row per page of the source files, showing the URL it will import as and,
 // once a file with contacts was read, the contact's names and e-mail. A repeated page shows greyed,
 // with a tool tip that says what it repeats. A plain table model, so that a file of a hundred
@@ -44,3 +46,8 @@ private:
     QSet<QByteArray> m_existing;
     int m_duplicateCount = 0;
 };
+
+// Sizes the columns of a view of the preview: the address takes the room the contact columns leave
+// it, and each contact column starts wide enough for a usual name or e-mail address, which the user
+// may widen.
+void FitPreviewColumns(QHeaderView& header);

@@ -208,6 +208,8 @@ QWidget* TfrmImport::buildSecondStep()
     m_vstItems->setItemDelegate(new GridLineDelegate(m_vstItems));
     m_vstItems->setAllColumnsShowFocus(true);
     m_vstItems->header()->setSectionsClickable(false);
+    connect(m_preview, &QAbstractItemModel::columnsInserted, this,
+            [this] { FitPreviewColumns(*m_vstItems->header()); });
 
     m_duplicateNote = WrappedLabel({}, page);
     m_keepDuplicates = new QCheckBox(QStringLiteral("Import duplicate addresses too"), page);

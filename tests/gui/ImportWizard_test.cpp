@@ -13,11 +13,14 @@
 #include "support/TempInstall.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 
+#include <QHeaderView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -398,6 +401,14 @@ TEST_F(ImportWizardTest, ACsvFileFillsInTheContactsOfTheImportedLinks)
     ASSERT_EQ(wizard.VSTItems()->model()->columnCount(), 4);
     EXPECT_EQ(wizard.VSTItems()->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("E-mail"));
     EXPECT_EQ(wizard.VSTItems()->model()->index(1, 2).data().toString(), QStringLiteral("O\"Neil"));
+    // The address keeps the room the contacts leave, and the columns fill the view.
+    goToPage(TfrmImport::SecondStep);
+    wizard.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&wizard));
+    const QHeaderView* header = wizard.VSTItems()->header();
+    for (int column = 1; column < 4; ++column)
+        EXPECT_GT(header->sectionSize(0), header->sectionSize(column)) << column;
+    EXPECT_EQ(header->length(), wizard.VSTItems()->viewport()->width());
 
     goToPage(TfrmImport::ThirdStep);
     wizard.VSTSites()->setMarked(0, true);
