@@ -12,6 +12,8 @@ void check(bool condition)
         abort();
 }
 
+void checkBounded(const QList<AttemptStep>& steps);
+
 void checkBounded(const CheckFacts& facts)
 {
     const LinkAnalysis& analysis = facts.analysis;
@@ -24,6 +26,16 @@ void checkBounded(const CheckFacts& facts)
     check(facts.httpStatus >= 0 && facts.httpStatus <= 999);
     check(facts.elapsedMs >= 0 && facts.bytesReceived >= 0);
     check(analysis.kind <= LinkKind::None && analysis.extent <= AnalysisExtent::Abandoned);
+    checkBounded(facts.attempts);
+}
+
+void checkBounded(const QList<AttemptStep>& steps)
+{
+    check(steps.size() <= MaxStoredAttempts);
+    for (const AttemptStep& step : steps) {
+        check(step.failure.size() <= MaxStoredText && step.status >= 0 && step.status <= 999);
+        check(step.pauseMs >= 0 && step.elapsedMs >= 0);
+    }
 }
 
 }  // namespace
@@ -43,5 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QList<RedirectStep> steps = DecodeRedirects(bytes);
     check(steps.size() <= MaxStoredRedirects);
     check(DecodeRedirects(EncodeRedirects(steps)) == steps);
+
+    // The tries of one check, as a row of its own holds them.
+    const QList<AttemptStep> tries = DecodeAttempts(bytes);
+    checkBounded(tries);
+    check(DecodeAttempts(EncodeAttempts(tries)) == tries);
     return 0;
 }

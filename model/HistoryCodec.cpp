@@ -18,11 +18,15 @@ void PutNumber(QByteArray& out, quint64 value)
     } while (value);
 }
 
+void PutValue(QByteArray& out, QByteArrayView value)
+{
+    PutNumber(out, static_cast<quint64>(value.size()));
+    out.append(value);
+}
+
 void PutText(QByteArray& out, QByteArrayView text)
 {
-    text = BoundedText(text);
-    PutNumber(out, static_cast<quint64>(text.size()));
-    out.append(text);
+    PutValue(out, BoundedText(text));
 }
 
 // Reads what PutNumber and PutText wrote; once anything is out of bounds every later read fails.
@@ -48,16 +52,19 @@ public:
         return 0;
     }
 
-    QByteArrayView text()
+    QByteArrayView text() { return BoundedText(value()); }
+
+    // A value of any length, bounded only by the bytes it is read from.
+    QByteArrayView value()
     {
         const quint64 size = number();
         if (m_failed || size > quint64(m_bytes.size() - m_pos)) {
             m_failed = true;
             return {};
         }
-        const QByteArrayView text = m_bytes.sliced(m_pos, static_cast<qsizetype>(size));
+        const QByteArrayView value = m_bytes.sliced(m_pos, static_cast<qsizetype>(size));
         m_pos += static_cast<qsizetype>(size);
-        return BoundedText(text);
+        return value;
     }
 
 private:
@@ -172,6 +179,28 @@ QList<RedirectStep> Redirects(QByteArrayView bytes, bool copy)
     return steps;
 }
 
+QList<AttemptStep> Attempts(QByteArrayView bytes, bool copy)
+{
+    Reader in(bytes);
+    const quint64 count = in.number();
+    if (in.failed() || count > quint64(MaxStoredAttempts))
+        return {};
+    QList<AttemptStep> steps;
+    steps.reserve(static_cast<qsizetype>(count));
+    for (quint64 i = 0; i < count; ++i) {
+        AttemptStep step;
+        step.status = StoredHttpStatus(static_cast<qint64>(std::min<quint64>(in.number(), 1000)));
+        step.pauseMs = ClampedCount(in.number());
+        step.elapsedMs = ClampedCount(in.number());
+        step.failure = TextOf(in.text(), copy);
+        step.reason = QString::fromUtf8(in.text());
+        if (in.failed())
+            return {};
+        steps.append(std::move(step));
+    }
+    return in.atEnd() ? steps : QList<AttemptStep>();
+}
+
 CheckFacts Details(QByteArrayView bytes, bool copy)
 {
     CheckFacts facts;
@@ -199,6 +228,8 @@ CheckFacts Details(QByteArrayView bytes, bool copy)
     }
     // Once a length runs past the end every later field stays empty; what came before it stays.
     facts.redirects = Redirects(in.text(), copy);
+    if (!in.atEnd())
+        facts.attempts = Attempts(in.value(), copy);
     return facts;
 }
 
@@ -207,6 +238,39 @@ CheckFacts Details(QByteArrayView bytes, bool copy)
 QList<RedirectStep> DecodeRedirects(QByteArrayView bytes)
 {
     return Redirects(bytes, true);
+}
+
+QByteArray EncodeAttempts(const QList<AttemptStep>& steps)
+{
+    QByteArray out;
+    const qsizetype count = std::min(steps.size(), MaxStoredAttempts);
+    if (count == 0)
+        return out;
+    PutNumber(out, static_cast<quint64>(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        const AttemptStep& step = steps[i];
+        PutNumber(out, static_cast<quint64>(StoredHttpStatus(step.status)));
+        PutNumber(out, static_cast<quint64>(StoredCount(step.pauseMs)));
+        PutNumber(out, static_cast<quint64>(StoredCount(step.elapsedMs)));
+        PutText(out, step.failure);
+        PutText(out, step.reason.toUtf8());
+    }
+    return out;
+}
+
+QList<AttemptStep> DecodeAttempts(QByteArrayView bytes)
+{
+    return Attempts(bytes, true);
+}
+
+QList<AttemptStep> AttemptsOf(const CheckDetails& details)
+{
+    QList<AttemptStep> steps;
+    const qsizetype count = std::min(details.attemptCount(), MaxStoredAttempts);
+    steps.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        steps.append(details.attempt(i));
+    return steps;
 }
 
 QByteArray EncodeDetails(const CheckDetails& details)
@@ -232,6 +296,9 @@ QByteArray EncodeDetails(const CheckDetails& details)
     for (qsizetype i = 0; i < std::min(details.redirectCount(), MaxStoredRedirects); ++i)
         steps.append(details.redirect(i));
     PutText(out, EncodeRedirects(steps));
+    // Each of their texts is bounded, and so is their number, so the whole needs no cut.
+    if (details.attemptCount() > 0)
+        PutValue(out, EncodeAttempts(AttemptsOf(details)));
     return out;
 }
 

@@ -24,6 +24,7 @@ bool IsCheckTime(qint64 ms);
 // as keys are never cut: a longer one is not recorded at all.
 inline constexpr qsizetype MaxStoredText = 64 * 1024;
 inline constexpr qsizetype MaxStoredRedirects = 32;
+inline constexpr qsizetype MaxStoredAttempts = 32;
 QByteArrayView BoundedText(QByteArrayView text);
 
 // Only the three outcomes of a check are ever stored.
@@ -48,8 +49,18 @@ void ApplyFlags(CheckFacts& facts, qint64 flags);
 QByteArray EncodeRedirects(const QList<RedirectStep>& steps);
 QList<RedirectStep> DecodeRedirects(QByteArrayView bytes);
 
+// The tries of a fetch that was tried again, as one value: their number, then for each its status,
+// pause, time taken, failure kind and reason. Empty for no tries, so that a check one try settled
+// stores nothing. A value that is cut short, holds more than it says or says more than
+// MaxStoredAttempts gives back no tries at all: half a list would tell a different story.
+QByteArray EncodeAttempts(const QList<AttemptStep>& steps);
+QList<AttemptStep> DecodeAttempts(QByteArrayView bytes);
+// The tries of a check, as many as are stored.
+QList<AttemptStep> AttemptsOf(const CheckDetails& details);
+
 // Every field of a check's details as one value, for the latest check of each link. A value that is
-// cut short or not in this form gives back what could be read, the rest left empty.
+// cut short or not in this form gives back what could be read, the rest left empty. The tries come
+// last, and only when there were some: a value written before tries were kept reads as one without.
 QByteArray EncodeDetails(const CheckDetails& details);
 CheckFacts DecodeDetails(QByteArrayView bytes);
 // The same, without copying every text twice.

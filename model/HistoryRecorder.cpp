@@ -36,7 +36,7 @@ HistoryRecorder::HistoryRecorder(SqliteDb& db)
                   "match_start = ?13, match_length = ?14 WHERE link = ?1 AND n = ?2"),
       m_insertCheck(db,
                     "INSERT INTO checks (link, n, at, verdict, changes, http, kind, extent, flags, elapsed_ms, "
-                    "bytes) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"),
+                    "bytes, attempts) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"),
       m_deleteChecks(db, "DELETE FROM checks WHERE link = ?1"),
       m_deleteLink(db, "DELETE FROM links WHERE id = ?1"),
       m_renameLink(db, "UPDATE links SET site_id = ?2, page_url = ?3 WHERE id = ?1")
@@ -141,7 +141,13 @@ void HistoryRecorder::insertCheck(qint64 link, qint64 n, qint64 at, const Record
     m_insertCheck.bind(1, link).bind(2, n).bind(3, at).bind(4, check.verdict).bind(5, changes);
     m_insertCheck.bind(6, StoredHttpStatus(details.httpStatus())).bind(7, qint64(details.linkKind()));
     m_insertCheck.bind(8, qint64(details.extent())).bind(9, FlagsOf(details, check.confirmation));
-    m_insertCheck.bind(10, StoredCount(details.elapsedMs())).bind(11, StoredCount(details.bytesReceived())).run();
+    m_insertCheck.bind(10, StoredCount(details.elapsedMs())).bind(11, StoredCount(details.bytesReceived()));
+    // Most fetches settle at the first try, and such a row stores no tries at all.
+    if (details.attemptCount() > 0)
+        m_insertCheck.bind(12, EncodeAttempts(AttemptsOf(details)));
+    else
+        m_insertCheck.bindNull(12);
+    m_insertCheck.run();
 }
 
 void HistoryRecorder::forget(const LinkKey& key)

@@ -83,6 +83,7 @@ std::optional<HistoryEntry> ReadCheckRow(const SqliteStatement& row, CheckTexts&
     facts.analysis.evidence = values[CheckTexts::Evidence];
     facts.analysis.matchStart = texts.matchStart;
     facts.analysis.matchLength = texts.matchLength;
+    facts.attempts = DecodeAttempts(row.blob(CheckAttemptsColumn));
 
     HistoryEntry entry;
     entry.check.at = MsToDayCount(at);

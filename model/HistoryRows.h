@@ -25,10 +25,12 @@ struct CheckTexts {
 // The columns every read of a check row takes, in this order.
 inline constexpr char CheckColumns[] =
     "n, at, verdict, changes, http, kind, extent, flags, elapsed_ms, bytes, failure, reason, final_url, redirects, "
-    "content_type, href, rel, anchor_text, canonical, evidence, match_start, match_length";
-inline constexpr int CheckTextColumn = 10;  // where `failure` is in CheckColumns
+    "content_type, href, rel, anchor_text, canonical, evidence, match_start, match_length, attempts";
+inline constexpr int CheckTextColumn = 10;      // where `failure` is in CheckColumns
+inline constexpr int CheckAttemptsColumn = 22;  // and where `attempts` is
 
 // Reads one row taken with CheckColumns. `texts` holds the texts of the link's next newer check
 // (for the newest row, those of the latest check in `links`) and becomes this row's. Gives the
-// check, or nothing when the row has no valid time or verdict; `n` is its number either way.
+// check, or nothing when the row has no valid time or verdict; `n` is its number either way. A row's
+// tries are its own, never taken from another check: NULL means one try settled it.
 std::optional<HistoryEntry> ReadCheckRow(const SqliteStatement& row, CheckTexts& texts, qint64* n = nullptr);

@@ -47,8 +47,15 @@ CREATE TABLE checks (
 ) WITHOUT ROWID;
 )sql";
 
+// Every try of a fetch that was tried again, per check. Adding a column that may be NULL rewrites
+// no row, so even a large file is brought up to date at once.
+constexpr char Version2[] = R"sql(
+ALTER TABLE checks ADD COLUMN attempts BLOB;  -- NULL: one try settled it
+)sql";
+
 constexpr SchemaStep Steps[] = {
     {1, Version1},
+    {2, Version2},
 };
 
 struct TableColumns {
@@ -60,9 +67,9 @@ struct TableColumns {
 const TableColumns Required[] = {
     {"links", {"id", "site_id", "page_url", "at", "verdict", "changes", "details"}},
     {"checks",
-     {"link",  "n",          "at",          "verdict",   "changes",  "http",        "kind",        "extent",
-      "flags", "elapsed_ms", "bytes",       "failure",   "reason",   "final_url",   "redirects",   "content_type",
-      "href",  "rel",        "anchor_text", "canonical", "evidence", "match_start", "match_length"}},
+     {"link",  "n",          "at",          "verdict",   "changes",  "http",        "kind",         "extent",
+      "flags", "elapsed_ms", "bytes",       "failure",   "reason",   "final_url",   "redirects",    "content_type",
+      "href",  "rel",        "anchor_text", "canonical", "evidence", "match_start", "match_length", "attempts"}},
 };
 
 bool HasRequiredColumns(SqliteDb& db)

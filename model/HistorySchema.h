@@ -13,6 +13,7 @@ class SqliteDb;
 // checks: one row per check, clustered by (link, n), n counting a link's checks from 1. Numbers are
 //   always there; a text is NULL when it equals the same text of the link's next newer check, so a
 //   check where nothing changed costs a few dozen bytes. The newest check's texts are in links.
+//   The tries of a fetch that was tried again are each row's own, NULL when one try settled it.
 
 inline constexpr int HistoryApplicationId = 0x51527648;
 

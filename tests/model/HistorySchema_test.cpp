@@ -47,7 +47,8 @@ TEST(HistorySchema, BringsAFileOfAnEarlierVersionUpToDateOnce)
     RecordTwo(dir.file());
     const std::span<const SchemaStep> first = HistorySchemaSteps();
     std::vector<SchemaStep> steps(first.begin(), first.end());
-    steps.push_back({2, "ALTER TABLE links ADD COLUMN note BLOB; CREATE INDEX checks_by_time ON checks (at);"});
+    const int next = first.back().toVersion + 1;
+    steps.push_back({next, "ALTER TABLE links ADD COLUMN note BLOB; CREATE INDEX checks_by_time ON checks (at);"});
     for (int open = 0; open < 2; ++open) {
         HistoryStore store(dir.file(), {}, WithSteps(steps));
         EXPECT_EQ(store.problem(), QString());
@@ -55,7 +56,7 @@ TEST(HistorySchema, BringsAFileOfAnEarlierVersionUpToDateOnce)
         ASSERT_TRUE(store.flush());
         EXPECT_EQ(store.history(Garden).size(), 3u + open);
     }
-    EXPECT_EQ(RawValue(dir.file(), "PRAGMA user_version"), "2");
+    EXPECT_EQ(RawValue(dir.file(), "PRAGMA user_version"), QByteArray::number(next));
     EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM pragma_table_info('links') WHERE name = 'note'"), "1");
 }
 
@@ -65,13 +66,14 @@ TEST(HistorySchema, AStepThatFailsLeavesTheFileAtItsVersion)
     RecordTwo(dir.file());
     const std::span<const SchemaStep> first = HistorySchemaSteps();
     std::vector<SchemaStep> steps(first.begin(), first.end());
-    steps.push_back({2, "ALTER TABLE links ADD COLUMN note BLOB; ALTER TABLE nowhere ADD COLUMN x;"});
+    const int current = first.back().toVersion;
+    steps.push_back({current + 1, "ALTER TABLE links ADD COLUMN note BLOB; ALTER TABLE nowhere ADD COLUMN x;"});
     {
         HistoryStore store(dir.file(), {}, WithSteps(steps));
         EXPECT_FALSE(store.isRecording());
         EXPECT_TRUE(store.problem().contains(QStringLiteral("cannot be used"))) << store.problem().toStdString();
     }
-    EXPECT_EQ(RawValue(dir.file(), "PRAGMA user_version"), "1");
+    EXPECT_EQ(RawValue(dir.file(), "PRAGMA user_version"), QByteArray::number(current));
     EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM pragma_table_info('links') WHERE name = 'note'"), "0");
     HistoryStore store(dir.file(), {}, TestHistoryOptions());
     EXPECT_EQ(store.history(Garden).size(), 2u);
