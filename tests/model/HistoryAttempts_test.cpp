@@ -132,7 +132,8 @@ TEST(HistoryAttempts, ValuesWrittenBeforeTriesWereKeptReadAsBefore)
 {
     EXPECT_EQ(DecodeDetails(UnavailableStored), UnavailableFacts());
     EXPECT_EQ(DecodeCheckDetails(UnavailableStored), CheckDetails(UnavailableFacts()));
-    // A check one try settled is stored exactly as it always was: not a byte more.
+    // The details of a check one try settled are encoded exactly as they always were. (Its row in the
+    // checks table holds one byte more: SQLite notes the NULL of the tries in the row header.)
     EXPECT_EQ(EncodeDetails(CheckDetails(UnavailableFacts())), UnavailableStored);
     EXPECT_EQ(EncodeAttempts({}), QByteArray());
 }
