@@ -190,6 +190,12 @@ int main(int argc, char** argv)
         walkRounds.push_back({static_cast<double>(walkClock.nsecsElapsed()) / 1e9, CpuSeconds(RUSAGE_SELF) - cpuBefore,
                               ThreadCpuSeconds() - uiCpuBefore});
         watch.stop();
+        std::printf(
+            "round %d       : window %6.0f checks/s, %5.1f us CPU a check (UI thread %5.1f us); quorvane-check %6.0f "
+            "checks/s, %5.1f us\n",
+            round + 1, LinkCount / walkRounds.back().seconds, walkRounds.back().cpu / LinkCount * 1e6,
+            walkRounds.back().uiCpu / LinkCount * 1e6, LinkCount / peerRounds.back().seconds,
+            peerRounds.back().cpu / LinkCount * 1e6);
         longestMs = std::max(longestMs, watch.longestMs());
         found = 0;
         checked = 0;
