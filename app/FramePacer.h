@@ -13,13 +13,13 @@
 // counts once a frame. A frame comes every FrameMs at most, and further apart when catching up is
 // dear (a long list re-sorted and repainted, several milliseconds of CPU each time): the gap is then
 // GapPerCost times what a frame cost the UI thread in CPU time, up to LongestGapMs, so that
-// catching up takes no more than about a ninth of that thread, and the rest goes to the changes
+// catching up takes no more than about a seventeenth of that thread, and the rest goes to the changes
 // themselves. A step asked for when no frame ran for a while runs at the next turn of the event
 // loop, so a single change shows at once. Steps run in the order they were added. UI thread only.
 class FramePacer : public QObject {
 public:
     static constexpr int FrameMs = 16;
-    static constexpr int GapPerCost = 8;
+    static constexpr int GapPerCost = 16;
     static constexpr int LongestGapMs = 100;
 
     explicit FramePacer(QObject* parent = nullptr);
