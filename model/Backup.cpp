@@ -3,6 +3,7 @@
 #include "model/AppError.h"
 #include "model/DataFiles.h"
 #include "model/FileReplacer.h"
+#include "model/TextFile.h"
 
 #include <QFile>
 
@@ -40,21 +41,10 @@ QByteArray ReadWholeFile(const QString& path)
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
         data.reserve(static_cast<qsizetype>(info.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            ::close(fd);
-            throw CannotOpenFile(path, SystemErrorText(error));
-        }
-        data.append(buffer, n);
-    }
+    const int error = ReadToEnd(fd, data);
     ::close(fd);
+    if (error)
+        throw CannotOpenFile(path, SystemErrorText(error));
     return data;
 }
 

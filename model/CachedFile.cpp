@@ -1,5 +1,7 @@
 #include "model/CachedFile.h"
 
+#include "model/TextFile.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -97,20 +99,10 @@ std::optional<QByteArray> CachedFile::readFresh(Identity& identity, bool& truste
     identity = identityOf(status);
     QByteArray bytes;
     bytes.reserve(static_cast<qsizetype>(status.st_size));
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ::close(fd);
-            return std::nullopt;
-        }
-        bytes.append(buffer, n);
-    }
+    const int error = ReadToEnd(fd, bytes);
     ::close(fd);
+    if (error)
+        return std::nullopt;
     const std::int64_t lastChange = std::max(Nanoseconds(status.st_mtim), Nanoseconds(status.st_ctim));
     trusted = Nanoseconds(now) - lastChange >= m_trustAfterNs;
     return bytes;

@@ -55,17 +55,23 @@ QByteArray ReadTextFile(const QString& path)
 
     QByteArray data;
     data.reserve(static_cast<qsizetype>(info.st_size));
+    if (const int error = ReadToEnd(fd.get(), data))
+        fail(path, error);
+    return data;
+}
+
+int ReadToEnd(int fd, QByteArray& data)
+{
     char buffer[1 << 16];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            fail(path, errno);
+            return errno;
         }
         if (n == 0)
-            break;
+            return 0;
         data.append(buffer, n);
     }
-    return data;
 }
