@@ -63,14 +63,6 @@ CheckFacts WithoutAttempts(CheckFacts facts)
     return facts;
 }
 
-std::vector<RecordedCheck> Checks(const std::vector<HistoryEntry>& entries)
-{
-    std::vector<RecordedCheck> checks;
-    for (const HistoryEntry& entry : entries)
-        checks.push_back(entry.check);
-    return checks;
-}
-
 // Whether each of a link's rows holds tries, oldest first: "T" or "-".
 QByteArray AttemptColumn(const QString& file, const LinkKey& key)
 {

@@ -13,14 +13,6 @@ namespace {
 const LinkKey Garden{1, "http://www.partner.test/links/"};
 const LinkKey Travel{2, "http://travel.test/friends.html"};
 
-std::vector<RecordedCheck> Checks(const std::vector<HistoryEntry>& entries)
-{
-    std::vector<RecordedCheck> checks;
-    for (const HistoryEntry& entry : entries)
-        checks.push_back(entry.check);
-    return checks;
-}
-
 std::vector<HistoryChanges> Changes(const std::vector<HistoryEntry>& entries)
 {
     std::vector<HistoryChanges> changes;

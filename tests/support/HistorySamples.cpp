@@ -59,6 +59,14 @@ RecordedCheck Check(double at, LinkStatus verdict, const CheckFacts& facts, bool
     return {at, verdict, CheckDetails(facts), confirmation};
 }
 
+std::vector<RecordedCheck> Checks(const std::vector<HistoryEntry>& entries)
+{
+    std::vector<RecordedCheck> checks;
+    for (const HistoryEntry& entry : entries)
+        checks.push_back(entry.check);
+    return checks;
+}
+
 HistoryDir::HistoryDir()
 {
     if (!m_dir.isValid())

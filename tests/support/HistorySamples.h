@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <vector>
 
 // Checks as a worker reports them, for the history tests and benchmarks.
 
@@ -20,6 +21,8 @@ CheckFacts FollowedFacts(int variant = 0);
 CheckFacts FailedFacts(QByteArrayView kind = "connect", const QString& reason = QStringLiteral("Connection refused"));
 
 RecordedCheck Check(double at, LinkStatus verdict, const CheckFacts& facts, bool confirmation = false);
+// The checks of history entries, in their order.
+std::vector<RecordedCheck> Checks(const std::vector<HistoryEntry>& entries);
 
 // A folder for one history file, removed afterwards.
 class HistoryDir {
