@@ -29,40 +29,6 @@ constexpr int Links = 100000;
 constexpr int ChecksEach = 30;
 constexpr int Rounds = 7;
 
-// As the history benchmark makes them, so that both share one file of checks.
-LinkKey KeyOf(int link)
-{
-    static const char* words[] = {"garden", "travel", "recipes", "photo", "bikes", "music", "books", "hosting"};
-    return {1 + link % 20,
-            QByteArray("http://www.") + words[link % 8] + "-" + words[(link / 8) % 8] + QByteArray::number(link) +
-                ".com/partners/resources.php?page=" + QByteArray::number(link % 50)};
-}
-
-RecordedCheck SteadyCheck(int link, int round, bool changing)
-{
-    CheckFacts facts = FollowedFacts(changing ? round : 0);
-    facts.elapsedMs = 150 + (link * 31 + round * 17) % 900;
-    facts.bytesReceived = 20000 + (link * 13) % 9000;
-    return Check(MinuteAfterStart(round * 1440 + link % 1440, link % 1000), lsFound, facts);
-}
-
-RecordedCheck TypicalCheck(int link, int round)
-{
-    const double at = MinuteAfterStart(round * 1440 + link % 1440, link % 1000);
-    switch (link % 20) {
-    case 0: return Check(at, lsConnectionError, FailedFacts());
-    case 1:
-    case 2: {
-        CheckFacts facts = FollowedFacts(0);
-        facts.analysis = LinkAnalysis();
-        facts.analysis.kind = LinkKind::None;
-        facts.analysis.extent = AnalysisExtent::Whole;
-        return Check(at, lsNotFound, facts);
-    }
-    default: return SteadyCheck(link, round, link % 4 == 0 && round % 5 == 0);
-    }
-}
-
 QString CachedHistory()
 {
     const QString path = QStringLiteral(QUORVANE_APPDIR "/../bench-data/History-typical-%1x%2-v%3.db")
@@ -79,7 +45,7 @@ QString CachedHistory()
     std::fprintf(stderr, "Building a history of %d checks (kept for later runs)...\n", Links * ChecksEach);
     for (int round = 0; round < ChecksEach; ++round) {
         for (int link = 0; link < Links; ++link)
-            store.record(KeyOf(link), TypicalCheck(link, round));
+            store.record(SampleLinkKey(link), TypicalCheck(link, round));
         store.flush();
     }
     return path;
@@ -99,7 +65,7 @@ void WriteData(const QString& appDir)
     std::vector<LinkRecord> links;
     for (int i = 0; i < Links; ++i) {
         auto link = std::make_shared<rMonitorInfo>();
-        const LinkKey key = KeyOf(i);
+        const LinkKey key = SampleLinkKey(i);
         link->SiteId = key.siteId;
         link->PageUrl = key.pageUrl;
         link->FirstName = "Anna";
@@ -175,7 +141,7 @@ int main(int argc, char** argv)
     {
         HistoryStore store(file, {}, TestHistoryOptions());
         for (int round = 0; round < 1000; ++round)
-            store.record(KeyOf(7), TypicalCheck(7, round));
+            store.record(SampleLinkKey(7), TypicalCheck(7, round));
         store.flush();
     }
     HistoryStore store(file, {}, TestHistoryOptions());
@@ -184,11 +150,11 @@ int main(int argc, char** argv)
     for (int round = 0; round < 5; ++round) {
         QElapsedTimer timer;
         timer.start();
-        const auto entries = store.history(KeyOf(7), 200);
-        const HistorySummary summary = store.summary(KeyOf(7));
+        const auto entries = store.history(SampleLinkKey(7), 200);
+        const HistorySummary summary = store.summary(SampleLinkKey(7));
         reads.push_back(double(timer.nsecsElapsed()) / 1e6);
         timer.restart();
-        const auto all = store.history(KeyOf(7), 1000);
+        const auto all = store.history(SampleLinkKey(7), 1000);
         peers.push_back(double(timer.nsecsElapsed()) / 1e6);
         if (entries.empty() || summary.checkCount != 1000 || all.size() != 1000)
             std::fprintf(stderr, "unexpected history read\n");

@@ -35,42 +35,6 @@ const LocaleFormats Formats{QStringLiteral("M/d/yyyy"), QStringLiteral("h:mm:ss 
 constexpr int StartLinks = 100000;
 constexpr int StartChecks = 30;
 
-LinkKey KeyOf(int link)
-{
-    static const char* words[] = {"garden", "travel", "recipes", "photo", "bikes", "music", "books", "hosting"};
-    return {1 + link % 20,
-            QByteArray("http://www.") + words[link % 8] + "-" + words[(link / 8) % 8] + QByteArray::number(link) +
-                ".com/partners/resources.php?page=" + QByteArray::number(link % 50)};
-}
-
-// The same found, followed link at every check, but for the time taken and the size.
-RecordedCheck SteadyCheck(int link, int round, bool changing)
-{
-    CheckFacts facts = FollowedFacts(changing ? round : 0);
-    facts.elapsedMs = 150 + (link * 31 + round * 17) % 900;
-    facts.bytesReceived = 20000 + (link * 13) % 9000;
-    return Check(MinuteAfterStart(round * 1440 + link % 1440, link % 1000), lsFound, facts);
-}
-
-// A typical link keeps its verdict: most are found with a followed link, some not found, a few
-// failing; a quarter of the found pages change the text around the link now and then.
-RecordedCheck TypicalCheck(int link, int round)
-{
-    const double at = MinuteAfterStart(round * 1440 + link % 1440, link % 1000);
-    switch (link % 20) {
-    case 0: return Check(at, lsConnectionError, FailedFacts());
-    case 1:
-    case 2: {
-        CheckFacts facts = FollowedFacts(0);
-        facts.analysis = LinkAnalysis();
-        facts.analysis.kind = LinkKind::None;
-        facts.analysis.extent = AnalysisExtent::Whole;
-        return Check(at, lsNotFound, facts);
-    }
-    default: return SteadyCheck(link, round, link % 4 == 0 && round % 5 == 0);
-    }
-}
-
 QByteArray PlainRow(const LinkKey& key, const RecordedCheck& check)
 {
     return QByteArray::number(key.siteId) + key.pageUrl + EncodeDetails(check.details) + "00000000";
@@ -109,9 +73,9 @@ void MeasureBytesPerCheck(const char* name, bool changing, bool retried = false)
                 RecordedCheck check = SteadyCheck(link, round, changing);
                 if (retried)
                     check.details = TriedTwice(check.details);
-                store.record(KeyOf(link), check);
+                store.record(SampleLinkKey(link), check);
                 if (round > 0)
-                    plain += PlainRow(KeyOf(link), check).size();
+                    plain += PlainRow(SampleLinkKey(link), check).size();
             }
             store.flush();
             if (round == 0)
@@ -139,7 +103,7 @@ void BM_Record(benchmark::State& state)
     HistoryDir dir;
     HistoryStore store(dir.file(), {}, HistoryOptions());
     const RecordedCheck check = TypicalCheck(5, 1);
-    const LinkKey key = KeyOf(5);
+    const LinkKey key = SampleLinkKey(5);
     for (auto _ : state)
         store.record(key, check);
 }
@@ -149,7 +113,7 @@ void BM_Record_Peer(benchmark::State& state)
     std::mutex mutex;
     std::vector<HistoryOp> queue;
     const RecordedCheck check = TypicalCheck(5, 1);
-    const LinkKey key = KeyOf(5);
+    const LinkKey key = SampleLinkKey(5);
     for (auto _ : state) {
         std::lock_guard lock(mutex);
         queue.push_back({HistoryOp::Kind::Record, key, {}, check});
@@ -168,7 +132,7 @@ void BM_Commit(benchmark::State& state)
     int round = 0;
     for (auto _ : state) {
         for (int link = 0; link < CommitLinks; ++link) {
-            store.record(KeyOf(link), SteadyCheck(link, round, true));
+            store.record(SampleLinkKey(link), SteadyCheck(link, round, true));
             if (link % CommitBatch == CommitBatch - 1)
                 store.flush();
         }
@@ -190,7 +154,7 @@ void BM_Commit_Peer(benchmark::State& state)
             if (link % CommitBatch == 0)
                 db.exec("BEGIN IMMEDIATE");
             const RecordedCheck check = SteadyCheck(link, round, true);
-            const LinkKey key = KeyOf(link);
+            const LinkKey key = SampleLinkKey(link);
             insert.bind(1, key.siteId).bind(2, key.pageUrl).bind(3, *DayCountToMs(check.at)).bind(4, check.verdict);
             insert.bind(5, EncodeDetails(check.details)).run();
             if (link % CommitBatch == CommitBatch - 1)
@@ -212,7 +176,7 @@ struct StartUp {
         std::vector<LinkRecord> links;
         for (int i = 0; i < StartLinks; ++i) {
             auto link = std::make_shared<rMonitorInfo>();
-            const LinkKey key = KeyOf(i);
+            const LinkKey key = SampleLinkKey(i);
             link->SiteId = key.siteId;
             link->PageUrl = key.pageUrl;
             link->FirstName = "Anna";
@@ -238,7 +202,7 @@ struct StartUp {
         double plain = 0;
         for (int link = 0; link < StartLinks; link += 10) {
             for (int round = 0; round < StartChecks; ++round)
-                plain += PlainRow(KeyOf(link), TypicalCheck(link, round)).size();
+                plain += PlainRow(SampleLinkKey(link), TypicalCheck(link, round)).size();
         }
         g_figures["bytes, typical mix peer"] = plain / (checks / 10);
     }
@@ -252,7 +216,7 @@ struct StartUp {
         std::fprintf(stderr, "Building a history of %d checks (kept for later runs)...\n", StartLinks * StartChecks);
         for (int round = 0; round < StartChecks; ++round) {
             for (int link = 0; link < StartLinks; ++link)
-                store.record(KeyOf(link), TypicalCheck(link, round));
+                store.record(SampleLinkKey(link), TypicalCheck(link, round));
             store.flush();
         }
     }

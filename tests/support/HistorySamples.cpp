@@ -59,6 +59,39 @@ RecordedCheck Check(double at, LinkStatus verdict, const CheckFacts& facts, bool
     return {at, verdict, CheckDetails(facts), confirmation};
 }
 
+LinkKey SampleLinkKey(int link)
+{
+    static const char* words[] = {"garden", "travel", "recipes", "photo", "bikes", "music", "books", "hosting"};
+    return {1 + link % 20,
+            QByteArray("http://www.") + words[link % 8] + "-" + words[(link / 8) % 8] + QByteArray::number(link) +
+                ".com/partners/resources.php?page=" + QByteArray::number(link % 50)};
+}
+
+RecordedCheck SteadyCheck(int link, int round, bool changing)
+{
+    CheckFacts facts = FollowedFacts(changing ? round : 0);
+    facts.elapsedMs = 150 + (link * 31 + round * 17) % 900;
+    facts.bytesReceived = 20000 + (link * 13) % 9000;
+    return Check(MinuteAfterStart(round * 1440 + link % 1440, link % 1000), lsFound, facts);
+}
+
+RecordedCheck TypicalCheck(int link, int round)
+{
+    const double at = MinuteAfterStart(round * 1440 + link % 1440, link % 1000);
+    switch (link % 20) {
+    case 0: return Check(at, lsConnectionError, FailedFacts());
+    case 1:
+    case 2: {
+        CheckFacts facts = FollowedFacts(0);
+        facts.analysis = LinkAnalysis();
+        facts.analysis.kind = LinkKind::None;
+        facts.analysis.extent = AnalysisExtent::Whole;
+        return Check(at, lsNotFound, facts);
+    }
+    default: return SteadyCheck(link, round, link % 4 == 0 && round % 5 == 0);
+    }
+}
+
 std::vector<RecordedCheck> Checks(const std::vector<HistoryEntry>& entries)
 {
     std::vector<RecordedCheck> checks;

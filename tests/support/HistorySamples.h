@@ -21,6 +21,15 @@ CheckFacts FollowedFacts(int variant = 0);
 CheckFacts FailedFacts(QByteArrayView kind = "connect", const QString& reason = QStringLiteral("Connection refused"));
 
 RecordedCheck Check(double at, LinkStatus verdict, const CheckFacts& facts, bool confirmation = false);
+// The address of a partner page as the benchmarks number them: long, and alike at the start.
+LinkKey SampleLinkKey(int link);
+// The same found, followed link at every check, but for the time taken and the size; `changing`
+// makes the evidence differ from one round to the next.
+RecordedCheck SteadyCheck(int link, int round, bool changing);
+// A typical link keeps its verdict: most are found with a followed link, some not found, a few
+// failing; a quarter of the found pages change the text around the link now and then.
+RecordedCheck TypicalCheck(int link, int round);
+
 // The checks of history entries, in their order.
 std::vector<RecordedCheck> Checks(const std::vector<HistoryEntry>& entries);
 
