@@ -4,6 +4,7 @@
 #include "model/Records.h"
 
 #include "support/CheckFixture.h"
+#include "support/ProgramRun.h"
 #include "support/ScriptedServer.h"
 
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -40,12 +40,6 @@ const QStringList Keys = {QStringLiteral("verdict"),
                           QStringLiteral("canonical"),
                           QStringLiteral("canonical_elsewhere"),
                           QStringLiteral("evidence")};
-
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 // Four partner pages of "My site", each on a server of its own: a redirect to a page whose only link
 // is nofollow (its anchor text not valid UTF-8), a followed link whose anchor text a spreadsheet would
@@ -93,15 +87,7 @@ protected:
     Outcome run(QStringList arguments)
     {
         arguments << QStringLiteral("--appdir") << m_dir.path();
-        QProcess process;
-        process.start(m_program, arguments);
-        Outcome result;
-        if (!process.waitForFinished(60000))
-            process.kill();
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        return RunProgram(m_program, arguments);
     }
 
     QTemporaryDir m_dir;

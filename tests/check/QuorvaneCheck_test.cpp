@@ -4,12 +4,12 @@
 #include "model/Records.h"
 
 #include "support/CheckFixture.h"
+#include "support/ProgramRun.h"
 #include "support/ScriptedServer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -19,12 +19,6 @@
 #include <vector>
 
 namespace {
-
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 // An AppDir with two websites and five links, each page on a server of its own, and the program
 // started on it.
@@ -93,17 +87,7 @@ protected:
     Outcome run(const QStringList& arguments, const QString& program = {},
                 const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(program.isEmpty() ? m_program : program, arguments);
-        Outcome result;
-        // Waiting also reads what the program writes, so a full pipe never blocks it.
-        if (!process.waitForFinished(60000))
-            process.kill();
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        return RunProgram(program.isEmpty() ? m_program : program, arguments, environment);
     }
 
     QTemporaryDir m_dir;
