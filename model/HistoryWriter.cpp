@@ -1,5 +1,6 @@
 #include "model/HistoryWriter.h"
 
+#include <pthread.h>
 #include <sqlite3.h>
 
 #include <utility>
@@ -69,6 +70,7 @@ void HistoryWriter::switchOff()
 
 void HistoryWriter::run()
 {
+    ::pthread_setname_np(::pthread_self(), "history");
     // The whole file is checked before the first commit rather than at once: reading a large file
     // takes a while, which start-up need not share, and what was queued meanwhile still goes to a new
     // file when the check finds damage.
