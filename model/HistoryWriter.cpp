@@ -23,6 +23,7 @@ HistoryWriter::~HistoryWriter()
 
 void HistoryWriter::push(HistoryOp op)
 {
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_off || m_stopping)
@@ -31,8 +32,12 @@ void HistoryWriter::push(HistoryOp op)
             m_firstQueued = std::chrono::steady_clock::now();
         m_queue.push_back(std::move(op));
         ++m_queued;
+        // The writer waits either for a first change or, while it lets changes gather, for a full
+        // batch. Waking it for any other change would cost both threads a switch per check.
+        wake = m_queue.size() == 1 || m_queue.size() == MaxBatch;
     }
-    m_wake.notify_one();
+    if (wake)
+        m_wake.notify_one();
 }
 
 bool HistoryWriter::flush()
