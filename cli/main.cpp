@@ -217,8 +217,13 @@ int main(int argc, char** argv)
         links.ShowSiteItems(id, websites);
     }
 
-    HistoryRun history(options.appDir + QLatin1StringView(HistoryStore::FileName), options.record,
-                       [](const QString& text) { Write(stderr, "quorvane-check: " + text.toLocal8Bit() + '\n'); });
+    // The window reads the whole history file for damage each time it starts. A scheduled check
+    // leaves that to it and stays light: damage met while reading or writing is still set aside.
+    HistoryOptions historyOptions;
+    historyOptions.verifyOnOpen = false;
+    HistoryRun history(
+        options.appDir + QLatin1StringView(HistoryStore::FileName), options.record,
+        [](const QString& text) { Write(stderr, "quorvane-check: " + text.toLocal8Bit() + '\n'); }, historyOptions);
     history.watch(links);
 
     Progress progress(links);
