@@ -76,7 +76,14 @@ HistoryChanges KindChange(LinkKind kind)
 
 }  // namespace
 
-HistoryChanges ChangesBetween(const RecordedCheck& before, const RecordedCheck& after)
+ChangeFacts ChangeFacts::of(const RecordedCheck& check)
+{
+    const CheckDetails& details = check.details;
+    return {check.verdict,      details.linkKind(), details.anchorText(),
+            details.finalUrl(), details.blocked(),  !details.isNull()};
+}
+
+HistoryChanges ChangesBetween(const ChangeFacts& before, const ChangeFacts& after)
 {
     HistoryChanges changes = 0;
     const LinkStatus was = before.verdict;
@@ -90,18 +97,21 @@ HistoryChanges ChangesBetween(const RecordedCheck& before, const RecordedCheck& 
     else if (was == lsNotFound && now == lsConnectionError)
         changes |= ChangeNowFailing;
 
-    const CheckDetails& a = before.details;
-    const CheckDetails& b = after.details;
     // A page that was not analysed says nothing about the link; the verdict covers it.
-    if (a.linkKind() != LinkKind::Unknown && b.linkKind() != LinkKind::Unknown && a.linkKind() != b.linkKind())
-        changes |= KindChange(b.linkKind());
-    if (HasShownLink(a.linkKind()) && HasShownLink(b.linkKind()) && a.anchorText() != b.anchorText())
+    if (before.kind != LinkKind::Unknown && after.kind != LinkKind::Unknown && before.kind != after.kind)
+        changes |= KindChange(after.kind);
+    if (HasShownLink(before.kind) && HasShownLink(after.kind) && before.anchorText != after.anchorText)
         changes |= ChangeAnchorText;
-    if (!a.finalUrl().isEmpty() && !b.finalUrl().isEmpty() && a.finalUrl() != b.finalUrl())
+    if (!before.finalUrl.isEmpty() && !after.finalUrl.isEmpty() && before.finalUrl != after.finalUrl)
         changes |= ChangeMoved;
-    if (!a.isNull() && !a.blocked() && b.blocked())
+    if (before.ran && !before.blocked && after.blocked)
         changes |= ChangeNowBlocked;
     return changes;
+}
+
+HistoryChanges ChangesBetween(const RecordedCheck& before, const RecordedCheck& after)
+{
+    return ChangesBetween(ChangeFacts::of(before), ChangeFacts::of(after));
 }
 
 std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt)

@@ -60,8 +60,22 @@ inline constexpr HistoryChanges AllHistoryChanges = (1 << 11) - 1;
 // The names, in the order above, joined by ", ": "lost, now no link". Empty when nothing changed.
 QString ChangeText(HistoryChanges changes);
 
+// What ChangesBetween compares of a check. The views point into the check's details, or into the
+// stored bytes they were read from, and last only as long as those.
+struct ChangeFacts {
+    LinkStatus verdict = lsUnchecked;
+    LinkKind kind = LinkKind::Unknown;
+    QByteArrayView anchorText;
+    QByteArrayView finalUrl;
+    bool blocked = false;
+    bool ran = false;  // there are details at all
+
+    static ChangeFacts of(const RecordedCheck& check);
+};
+
 // What changed from `before` to `after`. Only the verdict, the link kind, the anchor text, the final
 // address and blocking count: times, sizes and page texts change at every check.
+HistoryChanges ChangesBetween(const ChangeFacts& before, const ChangeFacts& after);
 HistoryChanges ChangesBetween(const RecordedCheck& before, const RecordedCheck& after);
 
 // A recorded check with what changed at it.

@@ -307,6 +307,27 @@ CheckFacts DecodeDetails(QByteArrayView bytes)
     return Details(bytes, true);
 }
 
+DetailsView ViewDetails(QByteArrayView bytes)
+{
+    DetailsView view;
+    if (bytes.isEmpty() || bytes.front() != DetailsFormat)
+        return view;
+    Reader in(bytes.sliced(1));
+    for (int number = 0; number < 3; ++number)  // status, elapsed time, bytes received
+        in.number();
+    view.kind = StoredLinkKind(static_cast<qint64>(std::min<quint64>(in.number(), 255)));
+    in.number();  // extent
+    view.flags = static_cast<int>(in.number() & 0xff);
+    view.matchStart = static_cast<int>(std::min<quint64>(in.number(), MaxStoredText));
+    view.matchLength = static_cast<int>(std::min<quint64>(in.number(), MaxStoredText));
+    // Stored in this order; the redirects come after them.
+    constexpr int order[] = {0, 1, 2, 4, 5, 6, 7, 8, 9};
+    for (const int text : order)
+        view.texts[std::size_t(text)] = in.text();
+    view.texts[3] = in.text();
+    return view;
+}
+
 CheckDetails DecodeCheckDetails(QByteArrayView bytes)
 {
     return CheckDetails(Details(bytes, false));

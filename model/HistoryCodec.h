@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <array>
 #include <optional>
 
 // How the history file holds what a check found, and how values read back from it are made safe:
@@ -63,5 +64,18 @@ QList<AttemptStep> AttemptsOf(const CheckDetails& details);
 // last, and only when there were some: a value written before tries were kept reads as one without.
 QByteArray EncodeDetails(const CheckDetails& details);
 CheckFacts DecodeDetails(QByteArrayView bytes);
+
+// Encoded details read in place, for comparing two checks without decoding either. The texts are
+// views into the bytes given, in the order of a check row's text columns: failure, reason, final
+// address, redirects (as EncodeRedirects wrote them), Content-Type, href, rel, anchor text, canonical,
+// evidence. Bytes of another format read as details without a check.
+struct DetailsView {
+    LinkKind kind = LinkKind::Unknown;
+    int flags = 0;
+    int matchStart = 0;
+    int matchLength = 0;
+    std::array<QByteArrayView, 10> texts;
+};
+DetailsView ViewDetails(QByteArrayView bytes);
 // The same, without copying every text twice.
 CheckDetails DecodeCheckDetails(QByteArrayView bytes);

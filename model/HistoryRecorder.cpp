@@ -14,6 +14,17 @@ bool Storable(const LinkKey& key)
     return key.pageUrl.size() <= MaxStoredText;
 }
 
+ChangeFacts StoredChangeFacts(LinkStatus verdict, const DetailsView& details)
+{
+    static_assert(CheckTexts::Count == std::tuple_size_v<decltype(DetailsView::texts)>);
+    return {verdict,
+            details.kind,
+            details.texts[CheckTexts::AnchorText],
+            details.texts[CheckTexts::FinalUrl],
+            (details.flags & FlagBlocked) != 0,
+            true};
+}
+
 QByteArray PreviousCheckSql()
 {
     return QByteArray("SELECT ") + CheckColumns + " FROM checks WHERE link = ?1 AND n < ?2 ORDER BY n DESC LIMIT 1";
@@ -71,9 +82,7 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
     const std::optional<qint64> at = DayCountToMs(check.at);
     if (!Storable(key) || !at || !IsCheckTime(*at) || !StoredVerdict(check.verdict))
         return;
-    const CheckDetails& details = check.details;
-    const CheckFacts facts = details.facts();
-    const QByteArray encoded = EncodeDetails(details);
+    const QByteArray encoded = EncodeDetails(check.details);
 
     m_findLink.bind(1, key.siteId).bind(2, key.pageUrl);
     if (!m_findLink.step()) {
@@ -84,12 +93,13 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
         return;
     }
     const qint64 id = m_findLink.integer(0);
-    RecordedCheck previous;
-    previous.verdict = StoredVerdict(m_findLink.integer(1)).value_or(lsUnchecked);
-    const CheckFacts previousFacts = DecodeDetails(m_findLink.blob(2));
+    const LinkStatus previousVerdict = StoredVerdict(m_findLink.integer(1)).value_or(lsUnchecked);
+    // The row's bytes last only until the statement moves on. Both checks are compared as stored,
+    // in place: this runs for every check, and decoding them would cost more than the rest.
+    const QByteArray previousBytes = m_findLink.blob(2).toByteArray();
     m_findLink.reset();
-    previous.details = CheckDetails(previousFacts);
-    const CheckTexts previousTexts = CheckTexts::of(previousFacts);
+    const DetailsView previous = ViewDetails(previousBytes);
+    const DetailsView latest = ViewDetails(encoded);
 
     m_newestCheck.bind(1, id);
     const qint64 newest = m_newestCheck.step() ? m_newestCheck.integer(0) : 0;
@@ -98,31 +108,34 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
     if (newest >= std::numeric_limits<qint64>::max() - 1)
         throw SqliteError(SQLITE_CORRUPT, "a link's checks are numbered beyond any count");
 
-    RecordedCheck baseline = previous;
-    if (check.confirmation && newest > 0) {
-        m_previousCheck.bind(1, id).bind(2, newest);
-        CheckTexts texts = previousTexts;
-        if (m_previousCheck.step()) {
-            if (std::optional<HistoryEntry> before = ReadCheckRow(m_previousCheck, texts))
-                baseline = before->check;
+    HistoryChanges changes = 0;
+    if (previousVerdict != lsUnchecked) {
+        changes = ChangesBetween(StoredChangeFacts(previousVerdict, previous), ChangeFacts::of(check));
+        if (check.confirmation && newest > 0) {
+            m_previousCheck.bind(1, id).bind(2, newest);
+            CheckTexts texts = CheckTexts::of(previous);
+            if (m_previousCheck.step()) {
+                if (std::optional<HistoryEntry> before = ReadCheckRow(m_previousCheck, texts))
+                    changes = ChangesBetween(before->check, check);
+            }
+            m_previousCheck.reset();
         }
-        m_previousCheck.reset();
     }
-    const HistoryChanges changes = previous.verdict == lsUnchecked ? 0 : ChangesBetween(baseline, check);
 
     if (newest > 0) {
         // The check that was newest keeps, in its own row, the texts that the new one changes.
-        const CheckTexts texts = CheckTexts::of(facts);
+        const bool sameMatch = previous.matchStart == latest.matchStart && previous.matchLength == latest.matchLength;
         bool moved = false;
         m_moveTexts.bind(1, id).bind(2, newest);
         for (int field = 0; field < CheckTexts::Count; ++field) {
-            if (texts.sameAs(previousTexts, field))
+            const std::size_t text = std::size_t(field);
+            if (latest.texts[text] == previous.texts[text] && (field != CheckTexts::Evidence || sameMatch))
                 continue;
             moved = true;
-            m_moveTexts.bind(3 + field, previousTexts.values[field]);
+            m_moveTexts.bind(3 + field, previous.texts[text]);
             if (field == CheckTexts::Evidence) {
-                m_moveTexts.bind(3 + CheckTexts::Count, previousTexts.matchStart);
-                m_moveTexts.bind(4 + CheckTexts::Count, previousTexts.matchLength);
+                m_moveTexts.bind(3 + CheckTexts::Count, previous.matchStart);
+                m_moveTexts.bind(4 + CheckTexts::Count, previous.matchLength);
             }
         }
         if (moved)

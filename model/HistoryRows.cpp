@@ -34,12 +34,14 @@ CheckTexts CheckTexts::of(const CheckFacts& facts)
     return texts;
 }
 
-bool CheckTexts::sameAs(const CheckTexts& other, int field) const
+CheckTexts CheckTexts::of(const DetailsView& details)
 {
-    const bool same = values[field] == other.values[field];
-    if (field != Evidence)
-        return same;
-    return same && matchStart == other.matchStart && matchLength == other.matchLength;
+    CheckTexts texts;
+    for (int field = 0; field < Count; ++field)
+        texts.values[field] = details.texts[std::size_t(field)].toByteArray();
+    texts.matchStart = details.matchStart;
+    texts.matchLength = details.matchLength;
+    return texts;
 }
 
 std::optional<HistoryEntry> ReadCheckRow(const SqliteStatement& row, CheckTexts& texts, qint64* n)

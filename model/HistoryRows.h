@@ -9,6 +9,7 @@
 #include <optional>
 
 class SqliteStatement;
+struct DetailsView;
 
 // The texts of a check as the rows of `checks` hold them, in the order of their columns. Evidence
 // goes with where the match lies in it: the three are stored, or left NULL, together.
@@ -19,7 +20,7 @@ struct CheckTexts {
     int matchLength = 0;
 
     static CheckTexts of(const CheckFacts& facts);
-    bool sameAs(const CheckTexts& other, int field) const;
+    static CheckTexts of(const DetailsView& details);
 };
 
 // The columns every read of a check row takes, in this order.
