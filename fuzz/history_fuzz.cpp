@@ -52,6 +52,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(CheckDetails(DecodeDetails(encoded)) == details);
     check(EncodeDetails(DecodeCheckDetails(encoded)) == encoded);
 
+    // Read in place, the texts stay within the bytes and their bounds; read from an encoding, they
+    // are the decoded ones.
+    const DetailsView view = ViewDetails(bytes);
+    for (const QByteArrayView text : view.texts) {
+        check(text.size() <= MaxStoredText);
+        check(text.isEmpty() || (text.data() >= bytes.data() && text.data() + text.size() <= bytes.data() + size));
+    }
+    const DetailsView encodedView = ViewDetails(encoded);
+    check(encodedView.kind == details.linkKind() && ((encodedView.flags & FlagBlocked) != 0) == details.blocked());
+    check(encodedView.matchStart == details.matchStart() && encodedView.matchLength == details.matchLength());
+    check(encodedView.texts[0] == details.failure() && encodedView.texts[1] == details.reason().toUtf8());
+    check(encodedView.texts[2] == details.finalUrl() && encodedView.texts[4] == details.contentType());
+    check(encodedView.texts[5] == details.href() && encodedView.texts[6] == details.rel());
+    check(encodedView.texts[7] == details.anchorText() && encodedView.texts[8] == details.canonical());
+    check(encodedView.texts[9] == details.evidence());
+    check(DecodeRedirects(encodedView.texts[3]) == facts.redirects);
+
     const QList<RedirectStep> steps = DecodeRedirects(bytes);
     check(steps.size() <= MaxStoredRedirects);
     check(DecodeRedirects(EncodeRedirects(steps)) == steps);
