@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -273,29 +274,74 @@ QList<AttemptStep> AttemptsOf(const CheckDetails& details)
     return steps;
 }
 
+namespace {
+
+// The most bytes PutNumber writes for one number.
+constexpr qsizetype MaxNumberBytes = 10;
+
+// Writes what PutNumber and PutValue write, into room made beforehand: every check's details are
+// encoded as it is recorded, and growing a QByteArray a byte at a time cost more than the rest.
+class RawWriter {
+public:
+    explicit RawWriter(char* at) : m_at(at) {}
+
+    char* end() const { return m_at; }
+
+    void number(quint64 value)
+    {
+        do {
+            const char byte = static_cast<char>(value & 0x7f);
+            value >>= 7;
+            *m_at++ = value ? static_cast<char>(byte | 0x80) : byte;
+        } while (value);
+    }
+
+    void value(QByteArrayView bytes)
+    {
+        number(static_cast<quint64>(bytes.size()));
+        if (!bytes.isEmpty())
+            std::memcpy(m_at, bytes.data(), static_cast<std::size_t>(bytes.size()));
+        m_at += bytes.size();
+    }
+
+private:
+    char* m_at;
+};
+
+}  // namespace
+
 QByteArray EncodeDetails(const CheckDetails& details)
 {
-    QByteArray out;
-    out.reserve(64 + details.finalUrl().size() + details.evidence().size() + details.href().size() +
-                details.canonical().size() + details.anchorText().size());
-    out.append(DetailsFormat);
-    PutNumber(out, static_cast<quint64>(StoredHttpStatus(details.httpStatus())));
-    PutNumber(out, static_cast<quint64>(StoredCount(details.elapsedMs())));
-    PutNumber(out, static_cast<quint64>(StoredCount(details.bytesReceived())));
-    PutNumber(out, static_cast<quint64>(details.linkKind()));
-    PutNumber(out, static_cast<quint64>(details.extent()));
-    PutNumber(out, static_cast<quint64>(FlagsOf(details, false)));
-    PutNumber(out, static_cast<quint64>(details.matchStart()));
-    PutNumber(out, static_cast<quint64>(details.matchLength()));
     const QByteArray reason = details.reason().toUtf8();
-    for (const QByteArrayView text :
-         {details.failure(), QByteArrayView(reason), details.finalUrl(), details.contentType(), details.href(),
-          details.rel(), details.anchorText(), details.canonical(), details.evidence()})
-        PutText(out, text);
-    QList<RedirectStep> steps;
-    for (qsizetype i = 0; i < std::min(details.redirectCount(), MaxStoredRedirects); ++i)
-        steps.append(details.redirect(i));
-    PutText(out, EncodeRedirects(steps));
+    const QByteArrayView texts[] = {details.failure(), reason,        details.finalUrl(),   details.contentType(),
+                                    details.href(),    details.rel(), details.anchorText(), details.canonical(),
+                                    details.evidence()};
+    QByteArray redirects;
+    if (details.redirectCount() > 0) {
+        QList<RedirectStep> steps;
+        for (qsizetype i = 0; i < std::min(details.redirectCount(), MaxStoredRedirects); ++i)
+            steps.append(details.redirect(i));
+        redirects = EncodeRedirects(steps);
+    }
+
+    qsizetype most = 1 + 9 * MaxNumberBytes + redirects.size();
+    for (const QByteArrayView text : texts)
+        most += MaxNumberBytes + BoundedText(text).size();
+    QByteArray out(most, Qt::Uninitialized);
+    out[0] = DetailsFormat;
+    RawWriter writer(out.data() + 1);
+    writer.number(static_cast<quint64>(StoredHttpStatus(details.httpStatus())));
+    writer.number(static_cast<quint64>(StoredCount(details.elapsedMs())));
+    writer.number(static_cast<quint64>(StoredCount(details.bytesReceived())));
+    writer.number(static_cast<quint64>(details.linkKind()));
+    writer.number(static_cast<quint64>(details.extent()));
+    writer.number(static_cast<quint64>(FlagsOf(details, false)));
+    writer.number(static_cast<quint64>(details.matchStart()));
+    writer.number(static_cast<quint64>(details.matchLength()));
+    for (const QByteArrayView text : texts)
+        writer.value(BoundedText(text));
+    writer.value(BoundedText(redirects));
+    out.truncate(writer.end() - out.constData());
     // Each of their texts is bounded, and so is their number, so the whole needs no cut.
     if (details.attemptCount() > 0)
         PutValue(out, EncodeAttempts(AttemptsOf(details)));
