@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <limits>
 #include <thread>
 
@@ -226,6 +228,31 @@ TEST(HistoryStore, RecordNeverWaitsForTheDisk)
     other.exec("ROLLBACK");
     ASSERT_TRUE(store.flush());
     EXPECT_EQ(store.history(Garden).size(), 100u);
+}
+
+// Nobody asks for a commit here: a few checks trickling in go to disk after the delay, and a burst
+// larger than one batch goes to disk whole, without waiting for more checks to come.
+TEST(HistoryStore, CommitsWhatIsQueuedWithoutBeingAsked)
+{
+    HistoryDir dir;
+    HistoryOptions options = TestHistoryOptions();
+    options.commitDelayMs = 50;
+    HistoryStore store(dir.file(), {}, options);
+    const auto committedSoon = [&](const std::function<bool()>& done) {
+        for (int wait = 0; wait < 1000 && !done(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return done();
+    };
+    for (int i = 0; i < 3; ++i) {
+        store.record(Garden, Check(MinuteAfterStart(i), lsFound, FollowedFacts(i)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(committedSoon([&] { return store.history(Garden).size() == 3; }));
+
+    constexpr int Burst = 2500;
+    for (int link = 0; link < Burst; ++link)
+        store.record(SampleLinkKey(link), TypicalCheck(link, 1));
+    EXPECT_TRUE(committedSoon([&] { return store.latestChecks().size() == Burst + 1; }));
 }
 
 TEST(HistoryStore, LeavesOutWhatItCannotKeepFaithfully)
