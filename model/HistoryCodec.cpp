@@ -10,13 +10,45 @@ constexpr qint64 MsPerDay = 86400000;
 constexpr double LastDay = 2958466;  // 1 January 10000, exclusive
 constexpr char DetailsFormat = 1;
 
+// The most bytes one number takes.
+constexpr qsizetype MaxNumberBytes = 10;
+
+// Writes numbers (7 bits a byte, low first, the high bit saying more follows) and length-prefixed
+// values into room made beforehand: every check's details are encoded as it is recorded, and growing
+// a QByteArray a byte at a time cost more than the rest.
+class RawWriter {
+public:
+    explicit RawWriter(char* at) : m_at(at) {}
+
+    char* end() const { return m_at; }
+
+    void number(quint64 value)
+    {
+        do {
+            const char byte = static_cast<char>(value & 0x7f);
+            value >>= 7;
+            *m_at++ = value ? static_cast<char>(byte | 0x80) : byte;
+        } while (value);
+    }
+
+    void value(QByteArrayView bytes)
+    {
+        number(static_cast<quint64>(bytes.size()));
+        if (!bytes.isEmpty())
+            std::memcpy(m_at, bytes.data(), static_cast<std::size_t>(bytes.size()));
+        m_at += bytes.size();
+    }
+
+private:
+    char* m_at;
+};
+
 void PutNumber(QByteArray& out, quint64 value)
 {
-    do {
-        const char byte = static_cast<char>(value & 0x7f);
-        value >>= 7;
-        out.append(value ? static_cast<char>(byte | 0x80) : byte);
-    } while (value);
+    char bytes[MaxNumberBytes];
+    RawWriter writer(bytes);
+    writer.number(value);
+    out.append(bytes, writer.end() - bytes);
 }
 
 void PutValue(QByteArray& out, QByteArrayView value)
@@ -273,42 +305,6 @@ QList<AttemptStep> AttemptsOf(const CheckDetails& details)
         steps.append(details.attempt(i));
     return steps;
 }
-
-namespace {
-
-// The most bytes PutNumber writes for one number.
-constexpr qsizetype MaxNumberBytes = 10;
-
-// Writes what PutNumber and PutValue write, into room made beforehand: every check's details are
-// encoded as it is recorded, and growing a QByteArray a byte at a time cost more than the rest.
-class RawWriter {
-public:
-    explicit RawWriter(char* at) : m_at(at) {}
-
-    char* end() const { return m_at; }
-
-    void number(quint64 value)
-    {
-        do {
-            const char byte = static_cast<char>(value & 0x7f);
-            value >>= 7;
-            *m_at++ = value ? static_cast<char>(byte | 0x80) : byte;
-        } while (value);
-    }
-
-    void value(QByteArrayView bytes)
-    {
-        number(static_cast<quint64>(bytes.size()));
-        if (!bytes.isEmpty())
-            std::memcpy(m_at, bytes.data(), static_cast<std::size_t>(bytes.size()));
-        m_at += bytes.size();
-    }
-
-private:
-    char* m_at;
-};
-
-}  // namespace
 
 QByteArray EncodeDetails(const CheckDetails& details)
 {
