@@ -30,21 +30,35 @@ QByteArray PreviousCheckSql()
     return QByteArray("SELECT ") + CheckColumns + " FROM checks WHERE link = ?1 AND n < ?2 ORDER BY n DESC LIMIT 1";
 }
 
+// Only an edited file can hold a number this large; the next one would not fit.
+constexpr qint64 MaxCheckNumber = std::numeric_limits<qint64>::max() - 1;
+
+// The newest check's number as a links row gives it: 0 when the row does not say (a row written
+// before rows said it) or says something no check can be numbered.
+qint64 StoredNewest(const SqliteStatement& row, int column)
+{
+    const qint64 newest = row.isNull(column) ? 0 : row.integer(column);
+    return newest >= 1 && newest < MaxCheckNumber ? newest : 0;
+}
+
 }  // namespace
 
 HistoryRecorder::HistoryRecorder(SqliteDb& db)
     : m_db(db),
-      m_findLink(db, "SELECT id, verdict, details FROM links WHERE site_id = ?1 AND page_url = ?2"),
+      m_findLink(db, "SELECT id, verdict, details, newest FROM links WHERE site_id = ?1 AND page_url = ?2"),
       m_insertLink(db,
-                   "INSERT INTO links (site_id, page_url, at, verdict, changes, details) "
-                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
-      m_updateLink(db, "UPDATE links SET at = ?2, verdict = ?3, changes = ?4, details = ?5 WHERE id = ?1"),
+                   "INSERT INTO links (site_id, page_url, at, verdict, changes, details, newest) "
+                   "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+      m_updateLink(db, "UPDATE links SET at = ?2, verdict = ?3, changes = ?4, details = ?5, newest = ?6 WHERE id = ?1"),
       m_newestCheck(db, "SELECT max(n) FROM checks WHERE link = ?1"),
       m_previousCheck(db, PreviousCheckSql().constData()),
+      // Into the check that was newest before the one numbered ?2, whatever a hand-edited links
+      // row says its number is.
       m_moveTexts(db,
                   "UPDATE checks SET failure = ?3, reason = ?4, final_url = ?5, redirects = ?6, "
                   "content_type = ?7, href = ?8, rel = ?9, anchor_text = ?10, canonical = ?11, evidence = ?12, "
-                  "match_start = ?13, match_length = ?14 WHERE link = ?1 AND n = ?2"),
+                  "match_start = ?13, match_length = ?14 "
+                  "WHERE link = ?1 AND n = (SELECT max(n) FROM checks WHERE link = ?1 AND n < ?2)"),
       m_insertCheck(db,
                     "INSERT INTO checks (link, n, at, verdict, changes, http, kind, extent, flags, elapsed_ms, "
                     "bytes, attempts) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"),
@@ -67,14 +81,34 @@ void HistoryRecorder::apply(const std::vector<HistoryOp>& ops)
     transaction.commit();
 }
 
-std::optional<qint64> HistoryRecorder::findLink(const LinkKey& key)
+std::optional<HistoryRecorder::StoredLink> HistoryRecorder::storedLink(const LinkKey& key)
 {
     m_findLink.bind(1, key.siteId).bind(2, key.pageUrl);
-    std::optional<qint64> id;
-    if (m_findLink.step())
-        id = m_findLink.integer(0);
+    std::optional<StoredLink> link;
+    if (m_findLink.step()) {
+        const LinkStatus verdict = StoredVerdict(m_findLink.integer(1)).value_or(lsUnchecked);
+        link =
+            StoredLink{m_findLink.integer(0), StoredNewest(m_findLink, 3), verdict, m_findLink.blob(2).toByteArray()};
+    }
     m_findLink.reset();
-    return id;
+    return link;
+}
+
+std::optional<qint64> HistoryRecorder::findLink(const LinkKey& key)
+{
+    if (const std::optional<StoredLink> link = storedLink(key))
+        return link->id;
+    return std::nullopt;
+}
+
+qint64 HistoryRecorder::newestCheck(qint64 link)
+{
+    m_newestCheck.bind(1, link);
+    const qint64 newest = m_newestCheck.step() ? m_newestCheck.integer(0) : 0;
+    m_newestCheck.reset();
+    if (newest >= MaxCheckNumber)
+        throw SqliteError(SQLITE_CORRUPT, "a link's checks are numbered beyond any count");
+    return newest;
 }
 
 void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
@@ -84,35 +118,27 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
         return;
     const QByteArray encoded = EncodeDetails(check.details);
 
-    m_findLink.bind(1, key.siteId).bind(2, key.pageUrl);
-    if (!m_findLink.step()) {
-        m_findLink.reset();
+    const std::optional<StoredLink> stored = storedLink(key);
+    if (!stored) {
         m_insertLink.bind(1, key.siteId).bind(2, key.pageUrl).bind(3, *at).bind(4, check.verdict).bind(5, 0);
-        m_insertLink.bind(6, encoded).run();
-        insertCheck(m_db.lastInsertId(), 1, *at, check, 0);
+        m_insertLink.bind(6, encoded).bind(7, 1).run();
+        const qint64 id = m_db.lastInsertId();
+        insertCheck(id, 1, *at, check, 0);
         return;
     }
-    const qint64 id = m_findLink.integer(0);
-    const LinkStatus previousVerdict = StoredVerdict(m_findLink.integer(1)).value_or(lsUnchecked);
-    // The row's bytes last only until the statement moves on. Both checks are compared as stored,
-    // in place: this runs for every check, and decoding them would cost more than the rest.
-    const QByteArray previousBytes = m_findLink.blob(2).toByteArray();
-    m_findLink.reset();
-    const DetailsView previous = ViewDetails(previousBytes);
+    const StoredLink& link = *stored;
+    // Both checks are compared as stored, in place: this runs for every check, and decoding them
+    // would cost more than the rest.
+    const DetailsView previous = ViewDetails(link.details);
     const DetailsView latest = ViewDetails(encoded);
-
-    m_newestCheck.bind(1, id);
-    const qint64 newest = m_newestCheck.step() ? m_newestCheck.integer(0) : 0;
-    m_newestCheck.reset();
-    // Only an edited file can hold a number this large; the next one would not fit.
-    if (newest >= std::numeric_limits<qint64>::max() - 1)
-        throw SqliteError(SQLITE_CORRUPT, "a link's checks are numbered beyond any count");
+    // A row written before rows kept the number looks it up once.
+    const qint64 newest = link.newest > 0 ? link.newest : newestCheck(link.id);
 
     HistoryChanges changes = 0;
-    if (previousVerdict != lsUnchecked) {
-        changes = ChangesBetween(StoredChangeFacts(previousVerdict, previous), ChangeFacts::of(check));
+    if (link.verdict != lsUnchecked) {
+        changes = ChangesBetween(StoredChangeFacts(link.verdict, previous), ChangeFacts::of(check));
         if (check.confirmation && newest > 0) {
-            m_previousCheck.bind(1, id).bind(2, newest);
+            m_previousCheck.bind(1, link.id).bind(2, newest);
             CheckTexts texts = CheckTexts::of(previous);
             if (m_previousCheck.step()) {
                 if (std::optional<HistoryEntry> before = ReadCheckRow(m_previousCheck, texts))
@@ -122,11 +148,12 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
         }
     }
 
-    if (newest > 0) {
+    const qint64 n = insertCheck(link.id, newest + 1, *at, check, changes);
+    if (n > 1) {
         // The check that was newest keeps, in its own row, the texts that the new one changes.
         const bool sameMatch = previous.matchStart == latest.matchStart && previous.matchLength == latest.matchLength;
         bool moved = false;
-        m_moveTexts.bind(1, id).bind(2, newest);
+        m_moveTexts.bind(1, link.id).bind(2, n);
         for (int field = 0; field < CheckTexts::Count; ++field) {
             const std::size_t text = std::size_t(field);
             if (latest.texts[text] == previous.texts[text] && (field != CheckTexts::Evidence || sameMatch))
@@ -144,23 +171,35 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
             m_moveTexts.reset();
     }
 
-    insertCheck(id, newest + 1, *at, check, changes);
-    m_updateLink.bind(1, id).bind(2, *at).bind(3, check.verdict).bind(4, changes).bind(5, encoded).run();
+    m_updateLink.bind(1, link.id).bind(2, *at).bind(3, check.verdict).bind(4, changes).bind(5, encoded).bind(6, n);
+    m_updateLink.run();
 }
 
-void HistoryRecorder::insertCheck(qint64 link, qint64 n, qint64 at, const RecordedCheck& check, HistoryChanges changes)
+qint64 HistoryRecorder::insertCheck(qint64 link, qint64 n, qint64 at, const RecordedCheck& check,
+                                    HistoryChanges changes)
 {
     const CheckDetails& details = check.details;
-    m_insertCheck.bind(1, link).bind(2, n).bind(3, at).bind(4, check.verdict).bind(5, changes);
-    m_insertCheck.bind(6, StoredHttpStatus(details.httpStatus())).bind(7, qint64(details.linkKind()));
-    m_insertCheck.bind(8, qint64(details.extent())).bind(9, FlagsOf(details, check.confirmation));
-    m_insertCheck.bind(10, StoredCount(details.elapsedMs())).bind(11, StoredCount(details.bytesReceived()));
-    // Most fetches settle at the first try, and such a row stores no tries at all.
-    if (details.attemptCount() > 0)
-        m_insertCheck.bind(12, EncodeAttempts(AttemptsOf(details)));
-    else
-        m_insertCheck.bindNull(12);
-    m_insertCheck.run();
+    for (int attempt = 0;; ++attempt) {
+        m_insertCheck.bind(1, link).bind(2, n).bind(3, at).bind(4, check.verdict).bind(5, changes);
+        m_insertCheck.bind(6, StoredHttpStatus(details.httpStatus())).bind(7, qint64(details.linkKind()));
+        m_insertCheck.bind(8, qint64(details.extent())).bind(9, FlagsOf(details, check.confirmation));
+        m_insertCheck.bind(10, StoredCount(details.elapsedMs())).bind(11, StoredCount(details.bytesReceived()));
+        // Most fetches settle at the first try, and such a row stores no tries at all.
+        if (details.attemptCount() > 0)
+            m_insertCheck.bind(12, EncodeAttempts(AttemptsOf(details)));
+        else
+            m_insertCheck.bindNull(12);
+        try {
+            m_insertCheck.run();
+            return n;
+        } catch (const SqliteError& error) {
+            // The number was taken: the links row was edited by hand. SQLite has undone the
+            // statement alone; the check goes after the link's real newest one.
+            if (error.code() != SQLITE_CONSTRAINT_PRIMARYKEY || attempt > 0)
+                throw;
+            n = newestCheck(link) + 1;
+        }
+    }
 }
 
 void HistoryRecorder::forget(const LinkKey& key)

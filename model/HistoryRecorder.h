@@ -26,9 +26,21 @@ public:
     void apply(const std::vector<HistoryOp>& ops);
 
 private:
+    // A link's row in `links`, as recording needs it.
+    struct StoredLink {
+        qint64 id = 0;
+        qint64 newest = 0;  // the number of its newest check; 0 when the row does not say
+        LinkStatus verdict = lsUnchecked;
+        QByteArray details;
+    };
+
+    std::optional<StoredLink> storedLink(const LinkKey& key);
     std::optional<qint64> findLink(const LinkKey& key);
+    qint64 newestCheck(qint64 link);
     void record(const LinkKey& key, const RecordedCheck& check);
-    void insertCheck(qint64 link, qint64 n, qint64 at, const RecordedCheck& check, HistoryChanges changes);
+    // Gives the number the check was stored under: `n`, or the next free one when a hand-edited row
+    // numbered the newest check too low.
+    qint64 insertCheck(qint64 link, qint64 n, qint64 at, const RecordedCheck& check, HistoryChanges changes);
     void forget(const LinkKey& key);
     void rename(const LinkKey& from, const LinkKey& to);
     void deleteLink(qint64 id);

@@ -53,9 +53,16 @@ constexpr char Version2[] = R"sql(
 ALTER TABLE checks ADD COLUMN attempts BLOB;  -- NULL: one try settled it
 )sql";
 
+// The number of each link's newest check, so that recording a check need not look it up. Rows from
+// before say NULL and are looked up once, when their link is next checked.
+constexpr char Version3[] = R"sql(
+ALTER TABLE links ADD COLUMN newest INTEGER;
+)sql";
+
 constexpr SchemaStep Steps[] = {
     {1, Version1},
     {2, Version2},
+    {3, Version3},
 };
 
 struct TableColumns {
@@ -65,7 +72,7 @@ struct TableColumns {
 
 // What the program reads and writes; a table missing any of these was changed by hand.
 const TableColumns Required[] = {
-    {"links", {"id", "site_id", "page_url", "at", "verdict", "changes", "details"}},
+    {"links", {"id", "site_id", "page_url", "at", "verdict", "changes", "details", "newest"}},
     {"checks",
      {"link",  "n",          "at",          "verdict",   "changes",  "http",        "kind",         "extent",
       "flags", "elapsed_ms", "bytes",       "failure",   "reason",   "final_url",   "redirects",    "content_type",

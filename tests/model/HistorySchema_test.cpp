@@ -60,6 +60,32 @@ TEST(HistorySchema, BringsAFileOfAnEarlierVersionUpToDateOnce)
     EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM pragma_table_info('links') WHERE name = 'note'"), "1");
 }
 
+// A file of the second version does not say which check of a link is the newest: each link looks
+// it up once, and its checks go on in order, the texts each one changed kept where they belong.
+TEST(HistorySchema, AFileOfTheSecondVersionGoesOnNumberingEachLinksChecks)
+{
+    HistoryDir dir;
+    RecordTwo(dir.file());
+    std::vector<RecordedCheck> expected = Checks(HistoryStore(dir.file(), {}, TestHistoryOptions()).history(Garden));
+    ASSERT_EQ(expected.size(), 2u);
+    RawSql(dir.file(), "ALTER TABLE links DROP COLUMN newest; PRAGMA user_version = 2;");
+    const RecordedCheck third = Check(MinuteAfterStart(2), lsFound, FollowedFacts(7));
+    const RecordedCheck fourth = Check(MinuteAfterStart(3), lsFound, FollowedFacts(8));
+    {
+        HistoryStore store(dir.file(), {}, TestHistoryOptions());
+        EXPECT_EQ(store.problem(), QString());
+        EXPECT_EQ(RawValue(dir.file(), "SELECT quote(newest) FROM links"), "NULL");
+        store.record(Garden, third);
+        store.record(Garden, fourth);
+        ASSERT_TRUE(store.flush());
+        expected.insert(expected.begin(), {fourth, third});
+        EXPECT_EQ(Checks(store.history(Garden)), expected);
+    }
+    EXPECT_EQ(RawValue(dir.file(), "SELECT group_concat(n) FROM (SELECT n FROM checks ORDER BY n)"), "1,2,3,4");
+    EXPECT_EQ(RawValue(dir.file(), "SELECT newest FROM links"), "4");
+    EXPECT_EQ(IntegrityCheck(dir.file()), "ok");
+}
+
 TEST(HistorySchema, AStepThatFailsLeavesTheFileAtItsVersion)
 {
     HistoryDir dir;

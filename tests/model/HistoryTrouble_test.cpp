@@ -310,12 +310,42 @@ TEST(HistoryTrouble, HandEditedValuesComeBackAsSafeOnesOrNotAtAll)
     EXPECT_EQ(second.redirectCount(), 0);
     EXPECT_EQ(store.problem(), QString());
 
-    // A check number no next check can follow is damage, not a reason to stop recording.
-    RawSql(dir.file(), "UPDATE checks SET n = 9223372036854775807 WHERE n = 3");
+    // A check number no next check can follow is damage, not a reason to stop recording. (The
+    // links row, which says which number is the newest, does not here: such a row looks it up.)
+    RawSql(dir.file(), "UPDATE checks SET n = 9223372036854775807 WHERE n = 3; UPDATE links SET newest = NULL;");
     store.record({1, "http://partner3.test/"}, Check(MinuteAfterStart(9), lsFound, FollowedFacts()));
     ASSERT_TRUE(store.flush());
     EXPECT_TRUE(store.problem().contains(QStringLiteral("It was renamed to"))) << store.problem().toStdString();
     EXPECT_EQ(store.history({1, "http://partner3.test/"}).size(), 1u);
+}
+
+// The links row says which check is a link's newest, and a hand edit may make it wrong: too low
+// (the number is taken), too high (a gap), or no number at all. Each new check still goes after the
+// newest, the texts it changed stay with the check they belong to, and nothing is set aside.
+TEST(HistoryTrouble, AHandEditedNewestCheckNumberLosesNoCheck)
+{
+    HistoryDir dir;
+    HistoryStore store(dir.file(), {}, TestHistoryOptions());
+    std::vector<RecordedCheck> expected;
+    const auto record = [&](int minute) {
+        const RecordedCheck check = Check(MinuteAfterStart(minute), lsFound, FollowedFacts(minute));
+        store.record(Garden, check);
+        ASSERT_TRUE(store.flush());
+        expected.insert(expected.begin(), check);
+    };
+    for (int minute = 0; minute < 3; ++minute)
+        record(minute);
+    const char* const edits[] = {"1", "2", "9", "-3", "0", "'three'", "NULL", "9223372036854775807"};
+    int minute = 3;
+    for (const char* edit : edits) {
+        RawSql(dir.file(), QByteArray("UPDATE links SET newest = ") + edit);
+        record(minute++);
+        EXPECT_EQ(Checks(store.history(Garden)), expected) << "newest = " << edit;
+    }
+    EXPECT_EQ(store.problem(), QString());
+    EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM checks"), QByteArray::number(qsizetype(expected.size())));
+    EXPECT_EQ(RawValue(dir.file(), "SELECT newest = (SELECT max(n) FROM checks) FROM links"), "1");
+    EXPECT_EQ(IntegrityCheck(dir.file()), "ok");
 }
 
 // A value larger than any the program writes is not read: the file is set aside as damaged. A
