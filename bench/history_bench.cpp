@@ -411,6 +411,15 @@ private:
                     wall / wallPeer, cpu, cpuPeer, cpu / cpuPeer);
     }
 
+    static bool IsAggregate(const std::string& name)
+    {
+        for (const char* suffix : {"_mean", "_median", "_stddev", "_cv"}) {
+            if (name.ends_with(suffix))
+                return true;
+        }
+        return false;
+    }
+
     // Google Benchmark adds "/real_time" and the like to a name, and "_median" to the median of
     // repetitions, which is the figure taken when there are any.
     static double Find(const std::map<std::string, double>& figures, const char* name)
@@ -420,7 +429,7 @@ private:
             const std::string rest = full.rfind(name, 0) == 0 ? full.substr(std::strlen(name)) : "-";
             if (rest.rfind("_median", 0) == 0 || (rest[0] == '/' && rest.ends_with("_median")))
                 return value;
-            if (rest.empty() || (rest[0] == '/' && rest.find('_') == std::string::npos))
+            if (rest.empty() || (rest[0] == '/' && !IsAggregate(rest)))
                 single = value;
         }
         return single;
