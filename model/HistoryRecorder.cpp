@@ -122,8 +122,7 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
     if (!stored) {
         m_insertLink.bind(1, key.siteId).bind(2, key.pageUrl).bind(3, *at).bind(4, check.verdict).bind(5, 0);
         m_insertLink.bind(6, encoded).bind(7, 1).run();
-        const qint64 id = m_db.lastInsertId();
-        insertCheck(id, 1, *at, check, 0);
+        insertCheck(m_db.lastInsertId(), 1, *at, check, 0);
         return;
     }
     const StoredLink& link = *stored;
