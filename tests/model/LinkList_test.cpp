@@ -1,407 +1,13 @@
 #include "model/DateTime.h"
 #include "model/DateTimeCodec.h"
 #include "model/LinkList.h"
-#include "model/LinkListObserver.h"
 #include "model/WebsiteTree.h"
+
+#include "support/SampleData.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-
 using namespace Qt::StringLiterals;
-
-namespace {
-
-LinkRecord makeLink(std::int32_t siteId, const char* url, LinkStatus status = lsUnchecked, double created = 0)
-{
-    auto link = std::make_shared<rMonitorInfo>();
-    link->SiteId = siteId;
-    link->PageUrl = url;
-    link->Status = status;
-    link->Created = created;
-    return link;
-}
-
-std::vector<const rMonitorInfo*> pointers(const std::vector<LinkRecord>& records)
-{
-    std::vector<const rMonitorInfo*> out;
-    for (const LinkRecord& r : records)
-        out.push_back(r.get());
-    return out;
-}
-
-std::vector<const rMonitorInfo*> visibleOrder(const LinkList& list)
-{
-    std::vector<const rMonitorInfo*> out;
-    for (int v = 0; v < list.visibleCount(); ++v)
-        out.push_back(&list.visibleRecord(v));
-    return out;
-}
-
-std::vector<QByteArray> urls(const LinkList& list)
-{
-    std::vector<QByteArray> out;
-    for (const LinkRecord& r : list.records())
-        out.push_back(r->PageUrl);
-    return out;
-}
-
-// Mirrors the visible rows from the notifications alone, as a view would, and checks the mirror
-// against the list whenever the list says it is consistent.
-class MirrorView : public LinkListObserver {
-public:
-    explicit MirrorView(LinkList& list) : m_list(list) { m_rows = visibleOrder(list); }
-
-    void beginReset() override { m_inReset = true; }
-    void endReset() override
-    {
-        m_inReset = false;
-        m_rows = visibleOrder(m_list);
-        ++resets;
-    }
-    void beginLayoutChange() override { expectConsistent(); }
-    void endLayoutChange() override
-    {
-        std::vector<const rMonitorInfo*> now = visibleOrder(m_list);
-        std::vector<const rMonitorInfo*> a = m_rows, b = now;
-        std::sort(a.begin(), a.end());
-        std::sort(b.begin(), b.end());
-        EXPECT_EQ(a, b) << "a layout change must keep the same rows";
-        m_rows = now;
-        ++layouts;
-    }
-    void beginMoveRow(int from, int to) override
-    {
-        expectConsistent();
-        m_from = from;
-        m_to = to;
-    }
-    void endMoveRow() override
-    {
-        const rMonitorInfo* moved = m_rows.at(static_cast<std::size_t>(m_from));
-        m_rows.erase(m_rows.begin() + m_from);
-        m_rows.insert(m_rows.begin() + m_to, moved);
-        expectConsistent();
-        ++moves;
-    }
-    void beginInsertRow(int at) override
-    {
-        expectConsistent();
-        m_at = at;
-    }
-    void endInsertRow() override
-    {
-        m_rows.insert(m_rows.begin() + m_at, &m_list.record(m_list.rowOfVisible(m_at)));
-        EXPECT_EQ(m_rows[static_cast<std::size_t>(m_at)], &m_list.visibleRecord(m_at));
-        expectConsistent();
-    }
-    void beginRemoveRow(int at) override
-    {
-        expectConsistent();
-        m_at = at;
-    }
-    void endRemoveRow() override
-    {
-        m_rows.erase(m_rows.begin() + m_at);
-        expectConsistent();
-    }
-    void rowChanged(int row) override
-    {
-        ASSERT_FALSE(m_inReset);
-        ASSERT_GE(row, 0);
-        ASSERT_LT(row, static_cast<int>(m_rows.size()));
-    }
-
-    void expectConsistent() { ASSERT_EQ(m_rows, visibleOrder(m_list)); }
-
-    int resets = 0;
-    int layouts = 0;
-    int moves = 0;
-
-private:
-    LinkList& m_list;
-    std::vector<const rMonitorInfo*> m_rows;
-    bool m_inReset = false;
-    int m_from = 0;
-    int m_to = 0;
-    int m_at = 0;
-};
-
-}  // namespace
-
-// The list moves only the rows that changed; the result must be exactly what a full stable sort of
-// the previous order gives, in both directions, for every column, across long random sequences.
-TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
-{
-    std::mt19937 rng(20240611);
-    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const char* texts[] = {"a", "A", "b", "ab", "_", "B", "", "ba"};
-    const char* failures[] = {"", "", "connect", "http-status", "read-timeout", "Connect"};
-    auto randomDetails = [&] {
-        if (pick(4) == 0)
-            return CheckDetails();
-        CheckFacts facts;
-        facts.httpStatus = pick(3) == 0 ? 0 : 200 + 100 * pick(4);
-        facts.failure = failures[pick(6)];
-        facts.analysis.kind = static_cast<LinkKind>(pick(5));
-        facts.analysis.anchorText = texts[pick(8)];
-        return CheckDetails(facts);
-    };
-    for (int round = 0; round < 36; ++round) {
-        // Two Names that fold alike, and Id 0, which names no website.
-        WebsiteTree sites;
-        sites.AddRootWebsite();
-        sites.append({"beta", "b.test", 1});
-        sites.append({"Beta", "B.test", 2});
-        LinkList list;
-        MirrorView view(list);
-        list.setObserver(&view);
-        list.setWebsites(&sites);
-        std::vector<LinkRecord> reference;
-        auto randomLink = [&] {
-            auto link = makeLink(pick(3), texts[pick(8)], static_cast<LinkStatus>(pick(5)), 45000 + pick(4));
-            link->FirstName = texts[pick(8)];
-            link->LastCheck = pick(3) == 0 ? 0 : 45000 + pick(3) + pick(2) / 86'400'000.0 * 0.4;
-            link->Details.set(randomDetails());
-            return link;
-        };
-        for (int i = 0; i < 200; ++i) {
-            reference.push_back(randomLink());
-            list.append(reference.back());
-        }
-        // Every column once in the first rounds, then at random.
-        const int column = round <= LinkColumnCount ? round - 1 : pick(LinkColumnCount + 1) - 1;
-        list.SortByColumn(column);
-        if (pick(2))
-            list.SortByColumn(column);
-        const bool descending = list.sortDirection() == LinkList::Direction::Descending;
-        auto less = [&](const LinkRecord& a, const LinkRecord& b) {
-            const int c = VSTItemCompareNodes(*a, *b, column, &sites);
-            return descending ? c > 0 : c < 0;
-        };
-        std::stable_sort(reference.begin(), reference.end(), less);
-        ASSERT_EQ(pointers(list.records()), pointers(reference)) << "column " << column;
-
-        for (int step = 0; step < 150; ++step) {
-            {
-                LinkList::Update bracket(list);
-                const int changes = pick(4) == 0 ? 1 + pick(20) : 1;
-                for (int c = 0; c < changes; ++c) {
-                    const LinkRecord target =
-                        reference[static_cast<std::size_t>(pick(static_cast<int>(reference.size())))];
-                    switch (pick(9)) {
-                    case 0:
-                        reference.push_back(randomLink());
-                        list.append(reference.back());
-                        break;
-                    case 1:
-                        if (reference.size() > 20) {
-                            list.remove({target});
-                            reference.erase(std::find(reference.begin(), reference.end(), target));
-                        }
-                        break;
-                    case 2: list.updateFields(*target, *randomLink()); break;
-                    case 3:
-                        list.setVerdict(*target, static_cast<LinkStatus>(pick(5)), 45000 + pick(3), randomDetails());
-                        break;
-                    case 4: list.ShowSiteItems(pick(3), WebsiteTree()); break;
-                    case 5: list.setDetails(*target, randomDetails()); break;
-                    case 6:
-                        if (pick(8) == 0) {
-                            const std::size_t site = static_cast<std::size_t>(pick(2));
-                            rMySiteInfo renamed = sites.children()[site];
-                            renamed.Name = texts[pick(8)];
-                            sites.replace(site, renamed);
-                            list.websitesChanged();
-                        }
-                        break;
-                    default: list.setStatus(*target, static_cast<LinkStatus>(pick(5))); break;
-                    }
-                }
-            }
-            // The reference took the same changes in place; a closed bracket equals one stable sort.
-            std::stable_sort(reference.begin(), reference.end(), less);
-            ASSERT_EQ(pointers(list.records()), pointers(reference)) << "column " << column << " round " << round;
-        }
-        view.expectConsistent();
-        if (column != NoColumn) {
-            EXPECT_GT(view.moves + view.layouts, 0);
-        }
-        list.setWebsites(nullptr);
-    }
-}
-
-// Same comparison, but checked after every single bracket, so a wrong move cannot be hidden by a
-// later full sort.
-TEST(LinkListSorting, EveryClosedBracketLeavesTheStableSortOfTheOrderBefore)
-{
-    std::mt19937 rng(7);
-    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    LinkList list;
-    MirrorView view(list);
-    list.setObserver(&view);
-    for (int i = 0; i < 300; ++i)
-        list.append(makeLink(1, pick(2) ? "x" : "y", static_cast<LinkStatus>(pick(5))));
-    list.SortByColumn(ColResult);  // descending
-    for (int step = 0; step < 2000; ++step) {
-        std::vector<LinkRecord> expected = list.records();
-        {
-            LinkList::Update bracket(list);
-            const int changes = pick(3) == 0 ? 2 + pick(5) : 1;
-            for (int c = 0; c < changes; ++c)
-                list.setStatus(*expected[static_cast<std::size_t>(pick(300))], static_cast<LinkStatus>(pick(5)));
-        }
-        std::stable_sort(expected.begin(), expected.end(), [](const LinkRecord& a, const LinkRecord& b) {
-            return VSTItemCompareNodes(*a, *b, ColResult) > 0;
-        });
-        ASSERT_EQ(pointers(list.records()), pointers(expected)) << "step " << step;
-    }
-    EXPECT_GT(view.moves, 100);
-}
-
-TEST(LinkListSorting, HeaderClickFlipsDirectionEveryTimeAndDoesNothingOnAnEmptyList)
-{
-    LinkList list;
-    list.VSTItemHeaderClick(ColUrl);
-    EXPECT_EQ(list.sortColumn(), NoColumn);
-    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Ascending);
-
-    list.append(makeLink(1, "b"));
-    list.append(makeLink(1, "a"));
-    list.append(makeLink(1, "c"));
-    list.VSTItemHeaderClick(ColUrl);  // the first click after start sorts descending
-    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Descending);
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"c", "b", "a"}));
-    list.VSTItemHeaderClick(ColUrl);
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"a", "b", "c"}));
-    list.VSTItemHeaderClick(ColResult);  // moving to another column flips too
-    EXPECT_EQ(list.sortColumn(), ColResult);
-    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Descending);
-
-    // A list whose rows are all hidden still has rows, so it still sorts.
-    list.ShowSiteItems(99, WebsiteTree());
-    list.VSTItemHeaderClick(ColUrl);
-    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Ascending);
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"a", "b", "c"}));
-}
-
-TEST(LinkListSorting, ArrangeByNameAndUrlBothSortTheUrlColumn)
-{
-    LinkList list;
-    list.ArrangeItem(1);  // no rows: nothing changes
-    EXPECT_EQ(list.sortColumn(), NoColumn);
-    list.append(makeLink(1, "b"));
-    list.append(makeLink(1, "a"));
-    list.ArrangeItem(1);
-    EXPECT_EQ(list.sortColumn(), ColUrl);
-    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Descending);
-    list.ArrangeItem(2);
-    EXPECT_EQ(list.sortColumn(), ColUrl);
-    EXPECT_EQ(list.sortDirection(), LinkList::Direction::Ascending);
-    EXPECT_EQ(ArrangeEntryColumn(7), ColLastCheck);
-    EXPECT_STREQ(ArrangeEntryTitle(7), "Last monitor");
-}
-
-TEST(LinkListSorting, EqualKeysKeepTheirOrderInBothDirections)
-{
-    LinkList list;
-    const double t = EncodeDateTime(QDate(2024, 5, 1), QTime(10, 0, 0, 250));
-    const double sameMillisecond = t + 0.0004 / 86'400'000.0;
-    list.append(makeLink(1, "http://Site.example/", lsUnchecked, t));
-    list.append(makeLink(1, "http://site.example/", lsUnchecked, sameMillisecond));
-    list.append(makeLink(1, "http://SITE.example/", lsUnchecked, t + 1.0 / 86400));
-    list.SortByColumn(ColUrl);
-    EXPECT_EQ(urls(list),
-              (std::vector<QByteArray>{"http://Site.example/", "http://site.example/", "http://SITE.example/"}));
-    list.SortByColumn(ColCreated);  // ascending
-    EXPECT_EQ(list.record(0).PageUrl, QByteArray("http://Site.example/"));
-    EXPECT_EQ(list.record(1).PageUrl, QByteArray("http://site.example/"));
-    list.SortByColumn(ColCreated);  // descending: the later one first, the equal pair in its order
-    EXPECT_EQ(urls(list),
-              (std::vector<QByteArray>{"http://SITE.example/", "http://Site.example/", "http://site.example/"}));
-    // Only a to z fold: '_' lies between the upper- and the lower-case letters.
-    EXPECT_LT(VSTItemCompareNodes(*makeLink(0, "a"), *makeLink(0, "_"), ColUrl), 0);
-    // Columns outside 0 to 6 compare everything equal.
-    EXPECT_EQ(VSTItemCompareNodes(*makeLink(0, "a"), *makeLink(0, "b"), NoColumn), 0);
-}
-
-TEST(LinkListSorting, NeverCheckedSortsFirstByLastCheckAndRowsFollowStatusChanges)
-{
-    LinkList list;
-    auto checked = makeLink(1, "checked");
-    checked->LastCheck = 45000.5;
-    auto never = makeLink(1, "never");
-    list.append(checked);
-    list.append(never);
-    list.SortByColumn(ColLastCheck);
-    list.SortByColumn(ColLastCheck);  // ascending
-    EXPECT_EQ(list.record(0).PageUrl, QByteArray("never"));
-
-    list.SortByColumn(ColResult);
-    list.SortByColumn(ColResult);  // ascending
-    list.setStatus(*never, lsConnectionError);
-    EXPECT_EQ(list.rowOf(*never), 1);
-    list.setVerdict(*checked, lsConnectionError, 45001);
-    EXPECT_EQ(list.rowOf(*checked), 0);  // equal keys now: it stood first, so it stays first
-}
-
-// What a running check changes is in the records and the counts at once; with a sort pacer the rows
-// move only when the list is settled, all at once, and the stable order is the one the changes one
-// by one would have given.
-TEST(LinkListSorting, PacedChangesCountAtOnceAndMoveTheRowsWhenSettled)
-{
-    LinkList list;
-    std::vector<LinkRecord> links;
-    for (const char* url : {"a", "b", "c", "d", "e", "f"}) {
-        links.push_back(makeLink(1, url));
-        list.append(links.back());
-    }
-    list.SortByColumn(ColResult);
-    list.SortByColumn(ColResult);  // ascending
-    MirrorView view(list);
-    list.setObserver(&view);
-    int requests = 0;
-    list.setSortPacer([&] { ++requests; });
-    const std::vector<std::pair<int, LinkStatus>> changes = {{0, lsFound}, {3, lsChecking}, {1, lsNotFound}};
-    for (const auto& [i, status] : changes) {
-        LinkList::Update update(list, LinkList::Sorting::Paced);
-        list.setStatus(*links[static_cast<std::size_t>(i)], status);
-    }
-    EXPECT_EQ(requests, 1);
-    EXPECT_TRUE(list.sortOwed());
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"a", "b", "c", "d", "e", "f"}));
-    EXPECT_EQ(list.CountVisibleWithStatus(lsFound), 1);
-    EXPECT_EQ(list.CountVisibleWithStatus(lsNotFound), 1);
-    {
-        // Nothing moves inside a bracket: its close does the sorting.
-        LinkList::Update update(list, LinkList::Sorting::Paced);
-        list.settle();
-        EXPECT_EQ(urls(list), (std::vector<QByteArray>{"a", "b", "c", "d", "e", "f"}));
-    }
-    list.settle();
-    EXPECT_FALSE(list.sortOwed());
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"c", "e", "f", "d", "a", "b"}));
-    EXPECT_EQ(view.layouts + view.moves, 1);
-
-    // Any other change sorts what is owed with it.
-    {
-        LinkList::Update update(list, LinkList::Sorting::Paced);
-        list.setStatus(*links[2], lsConnectionError);
-    }
-    list.updateFields(*links[4], *links[4]);
-    EXPECT_FALSE(list.sortOwed());
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"e", "f", "d", "a", "b", "c"}));
-
-    // Without a pacer a paced bracket sorts at once, as every other does.
-    list.setSortPacer(nullptr);
-    {
-        LinkList::Update update(list, LinkList::Sorting::Paced);
-        list.setStatus(*links[5], lsFound);
-    }
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"e", "d", "f", "a", "b", "c"}));
-    list.setObserver(nullptr);
-}
 
 TEST(LinkListRows, SelectAllAddsVisibleRowsOnlyAndFilteringKeepsSelection)
 {
@@ -410,7 +16,7 @@ TEST(LinkListRows, SelectAllAddsVisibleRowsOnlyAndFilteringKeepsSelection)
     sites.append({"One", "one.example", 1});
     sites.append({"Two", "two.example", 2});
     LinkList list;
-    auto a = makeLink(1, "a"), b = makeLink(2, "b"), c = makeLink(2, "c");
+    auto a = SampleLink(1, "a"), b = SampleLink(2, "b"), c = SampleLink(2, "c");
     list.appendMany({a, b, c});
     list.setSelected(list.rowOf(*b), true);
 
@@ -435,7 +41,7 @@ TEST(LinkListRows, CaptionNamesTheLastWebsiteWithThatIdAndLinksOfBothShow)
     sites.append({"Early", "e.example", 4});
     sites.append({"Late", "l.example", 4});
     LinkList list;
-    list.appendMany({makeLink(4, "x"), makeLink(0, "orphan"), makeLink(4, "y")});
+    list.appendMany({SampleLink(4, "x"), SampleLink(0, "orphan"), SampleLink(4, "y")});
     EXPECT_EQ(list.ShowSiteItems(4, sites), QByteArray("  Inbound Links for Late"));
     EXPECT_EQ(list.visibleCount(), 2);
 }
@@ -443,8 +49,8 @@ TEST(LinkListRows, CaptionNamesTheLastWebsiteWithThatIdAndLinksOfBothShow)
 TEST(LinkListRows, StatusBarCountsFollowStatusFilterAndDeletion)
 {
     LinkList list;
-    auto a = makeLink(1, "a", lsFound), b = makeLink(1, "b", lsNotFound), c = makeLink(2, "c", lsFound);
-    auto d = makeLink(2, "d", lsChecking);
+    auto a = SampleLink(1, "a", lsFound), b = SampleLink(1, "b", lsNotFound), c = SampleLink(2, "c", lsFound);
+    auto d = SampleLink(2, "d", lsChecking);
     list.appendMany({a, b, c, d});
     EXPECT_EQ(
         list.StatusBarTexts(),
@@ -469,7 +75,7 @@ TEST(LinkListRows, StatusBarCountsFollowStatusFilterAndDeletion)
 TEST(LinkListRows, RemovedRecordsAreDetachedAndLateChangesDoNothing)
 {
     LinkList list;
-    auto kept = makeLink(1, "kept"), hidden = makeLink(2, "hidden"), gone = makeLink(1, "gone");
+    auto kept = SampleLink(1, "kept"), hidden = SampleLink(2, "hidden"), gone = SampleLink(1, "gone");
     list.appendMany({kept, hidden, gone});
     list.setSelected(list.rowOf(*hidden), true);
     list.setSelected(list.rowOf(*gone), true);
@@ -493,7 +99,7 @@ TEST(LinkListRows, RemovedRecordsAreDetachedAndLateChangesDoNothing)
 TEST(LinkListRows, WalksFollowTheDisplayOrderOfTheMoment)
 {
     LinkList list;
-    auto a = makeLink(1, "a"), b = makeLink(2, "b"), c = makeLink(1, "c"), d = makeLink(1, "d");
+    auto a = SampleLink(1, "a"), b = SampleLink(2, "b"), c = SampleLink(1, "c"), d = SampleLink(1, "d");
     list.appendMany({a, b, c, d});
     list.ShowSiteItems(1, WebsiteTree());
     EXPECT_EQ(list.firstVisible(), a);
@@ -543,56 +149,6 @@ TEST(LinkListCells, TextsIconsAndHintsFollowTheColumnAndStatus)
     }
 }
 
-// A full sort compares packed leading bytes after the prefix all texts share; texts with long shared
-// prefixes, zero bytes, bytes above 127 and every length around the packed width must still come
-// out in the order of the plain comparison.
-TEST(LinkListSorting, FullSortOfTextsMatchesThePlainComparison)
-{
-    std::mt19937 rng(11);
-    const char alphabet[] = {'a', 'A', 'z', 'Z', '_', '\0', '\x7f', '\x80', '\xff', 'm', 'M'};
-    for (int round = 0; round < 20; ++round) {
-        LinkList list;
-        std::vector<LinkRecord> reference;
-        const QByteArray prefix = round % 2 ? QByteArray("http://WWW.") : QByteArray();
-        for (int i = 0; i < 500; ++i) {
-            QByteArray url = prefix;
-            if (i % 7 == 0)
-                url = url.toLower();  // the shared prefix differs only by case
-            const int length = static_cast<int>(rng() % 24);
-            for (int k = 0; k < length; ++k)
-                url.append(alphabet[rng() % sizeof alphabet]);
-            reference.push_back(makeLink(1, ""));
-            reference.back()->PageUrl = url;
-            reference.back()->Email = url;
-        }
-        list.appendMany(reference);
-        const int column = round % 4 < 2 ? ColUrl : ColEmail;
-        list.SortByColumn(column);
-        if (round % 3 == 0)
-            list.SortByColumn(column);
-        const bool descending = list.sortDirection() == LinkList::Direction::Descending;
-        std::stable_sort(reference.begin(), reference.end(), [&](const LinkRecord& a, const LinkRecord& b) {
-            const int c = VSTItemCompareNodes(*a, *b, column);
-            return descending ? c > 0 : c < 0;
-        });
-        ASSERT_EQ(pointers(list.records()), pointers(reference)) << "round " << round;
-    }
-}
-
-namespace {
-
-CheckDetails Details(int status, const char* failure, LinkKind kind = LinkKind::Unknown, const char* anchor = "")
-{
-    CheckFacts facts;
-    facts.httpStatus = status;
-    facts.failure = failure;
-    facts.analysis.kind = kind;
-    facts.analysis.anchorText = anchor;
-    return CheckDetails(facts);
-}
-
-}  // namespace
-
 TEST(LinkListCells, DetailsColumnsShowTheLatestCheckAndWebsiteItsName)
 {
     const DateTimeCodec dates(LocaleFormats{QStringLiteral("M/d/yyyy"), QStringLiteral("h:mm:ss AP")});
@@ -600,90 +156,26 @@ TEST(LinkListCells, DetailsColumnsShowTheLatestCheckAndWebsiteItsName)
     sites.AddRootWebsite();
     sites.append({"My <site>", "my.test", 3});
     LinkList list;
-    const LinkRecord link = makeLink(3, "http://p.test/");
+    const LinkRecord link = SampleLink(3, "http://p.test/");
     list.append(link);
     for (const int column : {ColLink, ColHttp, ColAnchorText})
         EXPECT_EQ(VSTItemGetText(*link, column, dates), QByteArray()) << "never checked: " << column;
     EXPECT_EQ(VSTItemGetText(*link, ColWebsite, dates, &sites), QByteArray("My <site>"));
     EXPECT_EQ(VSTItemGetText(*link, ColWebsite, dates), QByteArray());
 
-    list.setVerdict(*link, lsFound, 45000, Details(200, "", LinkKind::Nofollow, "Caf\xc3\xa9"));
+    list.setVerdict(*link, lsFound, 45000, SampleDetails(200, "", LinkKind::Nofollow, "Caf\xc3\xa9"));
     EXPECT_EQ(VSTItemGetText(*link, ColLink, dates), QByteArray("nofollow"));
     EXPECT_EQ(VSTItemGetText(*link, ColHttp, dates), QByteArray("200"));
     EXPECT_EQ(VSTItemGetText(*link, ColAnchorText, dates), QByteArray("Caf\xc3\xa9"));
     // An error status shows as the status; any other failure by its kind, even after a status.
-    list.setVerdict(*link, lsConnectionError, 45000, Details(404, "http-status"));
+    list.setVerdict(*link, lsConnectionError, 45000, SampleDetails(404, "http-status"));
     EXPECT_EQ(VSTItemGetText(*link, ColHttp, dates), QByteArray("404"));
     EXPECT_EQ(VSTItemGetText(*link, ColLink, dates), QByteArray());
-    list.setVerdict(*link, lsConnectionError, 45000, Details(200, "read-timeout"));
+    list.setVerdict(*link, lsConnectionError, 45000, SampleDetails(200, "read-timeout"));
     EXPECT_EQ(VSTItemGetText(*link, ColHttp, dates), QByteArray("read-timeout"));
     // The seven columns and the verdict's cells do not look at the details.
     EXPECT_EQ(VSTItemGetHint(*link, ColResult), QStringLiteral("Connection Error"));
     list.setDetails(*link, CheckDetails());
     EXPECT_TRUE(link->Details.get().isNull());
     EXPECT_EQ(link->Status, lsConnectionError);
-}
-
-TEST(LinkListSorting, DetailsColumnsSortEmptyFirstThenByTheirMeaning)
-{
-    LinkList list;
-    const std::vector<std::pair<const char*, CheckDetails>> rows = {
-        {"resolve", Details(0, "resolve")},
-        {"404", Details(404, "http-status")},
-        {"unchecked", CheckDetails()},
-        {"999", Details(999, "http-status", LinkKind::Unknown)},
-        {"200 none", Details(200, "", LinkKind::None, "b")},
-        {"connect", Details(0, "connect")},
-        {"200 followed", Details(200, "", LinkKind::Followed, "A")},
-        {"30 mention", Details(30, "", LinkKind::Mention, "a")},
-    };
-    for (const auto& [name, details] : rows) {
-        list.append(makeLink(1, name));
-        list.setDetails(*list.records().back(), details);
-    }
-    list.SortByColumn(ColHttp);
-    list.SortByColumn(ColHttp);  // ascending
-    EXPECT_EQ(urls(list),
-              (std::vector<QByteArray>{"unchecked", "30 mention", "200 none", "200 followed", "404", "999", "connect",
-                                       "resolve"}));
-    list.SortByColumn(ColLink);  // descending
-    EXPECT_EQ(urls(list).front(), QByteArray("200 none"));
-    list.SortByColumn(ColLink);
-    // Rows without a link kind keep the order the HTTP sort gave them.
-    EXPECT_EQ(urls(list),
-              (std::vector<QByteArray>{"unchecked", "404", "999", "connect", "resolve", "200 followed", "30 mention",
-                                       "200 none"}));
-    list.SortByColumn(ColAnchorText);
-    list.SortByColumn(ColAnchorText);
-    // Equal folded texts keep the order they had.
-    const std::vector<QByteArray> byAnchor = urls(list);
-    EXPECT_EQ(std::vector<QByteArray>(byAnchor.end() - 3, byAnchor.end()),
-              (std::vector<QByteArray>{"200 followed", "30 mention", "200 none"}));
-}
-
-TEST(LinkListSorting, WebsiteSortsByNameAndFollowsARename)
-{
-    WebsiteTree sites;
-    sites.AddRootWebsite();
-    sites.append({"Zeta", "z.test", 1});
-    sites.append({"alpha", "a.test", 2});
-    LinkList list;
-    list.setWebsites(&sites);
-    list.append(makeLink(1, "z1"));
-    list.append(makeLink(2, "a1"));
-    list.append(makeLink(7, "gone"));
-    list.append(makeLink(1, "z2"));
-    list.SortByColumn(ColWebsite);
-    list.SortByColumn(ColWebsite);
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"gone", "a1", "z1", "z2"}));
-
-    sites.replace(1, {"Zulu", "a.test", 2});
-    list.websitesChanged();
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"gone", "z1", "z2", "a1"}));
-    // A link moved to another website takes its place at once, before the rows that stood after it.
-    rMonitorInfo moved = *list.records().front();
-    moved.SiteId = 2;
-    list.updateFields(*list.records().front(), moved);
-    EXPECT_EQ(urls(list), (std::vector<QByteArray>{"z1", "z2", "gone", "a1"}));
-    list.setWebsites(nullptr);
 }

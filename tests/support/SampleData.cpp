@@ -29,3 +29,23 @@ void WriteTwoWebsitesOneLink(const QString& appDir)
     links.appendMany({link});
     SaveLinks(appDir, links, LocaleFormats::system());
 }
+
+LinkRecord SampleLink(std::int32_t siteId, const char* url, LinkStatus status, double created)
+{
+    auto link = std::make_shared<rMonitorInfo>();
+    link->SiteId = siteId;
+    link->PageUrl = url;
+    link->Status = status;
+    link->Created = created;
+    return link;
+}
+
+CheckDetails SampleDetails(int status, const char* failure, LinkKind kind, const char* anchor)
+{
+    CheckFacts facts;
+    facts.httpStatus = status;
+    facts.failure = failure;
+    facts.analysis.kind = kind;
+    facts.analysis.anchorText = anchor;
+    return CheckDetails(facts);
+}
