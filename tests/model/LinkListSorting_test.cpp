@@ -1,8 +1,8 @@
 #include "model/DateTime.h"
 #include "model/LinkList.h"
-#include "model/LinkListObserver.h"
 #include "model/WebsiteTree.h"
 
+#include "support/RowMirror.h"
 #include "support/SampleData.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +20,6 @@ std::vector<const rMonitorInfo*> pointers(const std::vector<LinkRecord>& records
     return out;
 }
 
-std::vector<const rMonitorInfo*> visibleOrder(const LinkList& list)
-{
-    std::vector<const rMonitorInfo*> out;
-    for (int v = 0; v < list.visibleCount(); ++v)
-        out.push_back(&list.visibleRecord(v));
-    return out;
-}
-
 std::vector<QByteArray> urls(const LinkList& list)
 {
     std::vector<QByteArray> out;
@@ -35,87 +27,6 @@ std::vector<QByteArray> urls(const LinkList& list)
         out.push_back(r->PageUrl);
     return out;
 }
-
-// Mirrors the visible rows from the notifications alone, as a view would, and checks the mirror
-// against the list whenever the list says it is consistent.
-class MirrorView : public LinkListObserver {
-public:
-    explicit MirrorView(LinkList& list) : m_list(list) { m_rows = visibleOrder(list); }
-
-    void beginReset() override { m_inReset = true; }
-    void endReset() override
-    {
-        m_inReset = false;
-        m_rows = visibleOrder(m_list);
-        ++resets;
-    }
-    void beginLayoutChange() override { expectConsistent(); }
-    void endLayoutChange() override
-    {
-        std::vector<const rMonitorInfo*> now = visibleOrder(m_list);
-        std::vector<const rMonitorInfo*> a = m_rows, b = now;
-        std::sort(a.begin(), a.end());
-        std::sort(b.begin(), b.end());
-        EXPECT_EQ(a, b) << "a layout change must keep the same rows";
-        m_rows = now;
-        ++layouts;
-    }
-    void beginMoveRow(int from, int to) override
-    {
-        expectConsistent();
-        m_from = from;
-        m_to = to;
-    }
-    void endMoveRow() override
-    {
-        const rMonitorInfo* moved = m_rows.at(static_cast<std::size_t>(m_from));
-        m_rows.erase(m_rows.begin() + m_from);
-        m_rows.insert(m_rows.begin() + m_to, moved);
-        expectConsistent();
-        ++moves;
-    }
-    void beginInsertRow(int at) override
-    {
-        expectConsistent();
-        m_at = at;
-    }
-    void endInsertRow() override
-    {
-        m_rows.insert(m_rows.begin() + m_at, &m_list.record(m_list.rowOfVisible(m_at)));
-        EXPECT_EQ(m_rows[static_cast<std::size_t>(m_at)], &m_list.visibleRecord(m_at));
-        expectConsistent();
-    }
-    void beginRemoveRow(int at) override
-    {
-        expectConsistent();
-        m_at = at;
-    }
-    void endRemoveRow() override
-    {
-        m_rows.erase(m_rows.begin() + m_at);
-        expectConsistent();
-    }
-    void rowChanged(int row) override
-    {
-        ASSERT_FALSE(m_inReset);
-        ASSERT_GE(row, 0);
-        ASSERT_LT(row, static_cast<int>(m_rows.size()));
-    }
-
-    void expectConsistent() { ASSERT_EQ(m_rows, visibleOrder(m_list)); }
-
-    int resets = 0;
-    int layouts = 0;
-    int moves = 0;
-
-private:
-    LinkList& m_list;
-    std::vector<const rMonitorInfo*> m_rows;
-    bool m_inReset = false;
-    int m_from = 0;
-    int m_to = 0;
-    int m_at = 0;
-};
 
 }  // namespace
 
@@ -144,8 +55,7 @@ TEST(LinkListSorting, KeepingSortedMatchesFullStableSortOfPreviousOrder)
         sites.append({"beta", "b.test", 1});
         sites.append({"Beta", "B.test", 2});
         LinkList list;
-        MirrorView view(list);
-        list.setObserver(&view);
+        RowMirror view(list);
         list.setWebsites(&sites);
         std::vector<LinkRecord> reference;
         auto randomLink = [&] {
@@ -228,8 +138,7 @@ TEST(LinkListSorting, EveryClosedBracketLeavesTheStableSortOfTheOrderBefore)
     std::mt19937 rng(7);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     LinkList list;
-    MirrorView view(list);
-    list.setObserver(&view);
+    RowMirror view(list);
     for (int i = 0; i < 300; ++i)
         list.append(SampleLink(1, pick(2) ? "x" : "y", static_cast<LinkStatus>(pick(5))));
     list.SortByColumn(ColResult);  // descending
@@ -348,8 +257,7 @@ TEST(LinkListSorting, PacedChangesCountAtOnceAndMoveTheRowsWhenSettled)
     }
     list.SortByColumn(ColResult);
     list.SortByColumn(ColResult);  // ascending
-    MirrorView view(list);
-    list.setObserver(&view);
+    RowMirror view(list);
     int requests = 0;
     list.setSortPacer([&] { ++requests; });
     const std::vector<std::pair<int, LinkStatus>> changes = {{0, lsFound}, {3, lsChecking}, {1, lsNotFound}};
@@ -389,7 +297,6 @@ TEST(LinkListSorting, PacedChangesCountAtOnceAndMoveTheRowsWhenSettled)
         list.setStatus(*links[5], lsFound);
     }
     EXPECT_EQ(urls(list), (std::vector<QByteArray>{"e", "d", "f", "a", "b", "c"}));
-    list.setObserver(nullptr);
 }
 
 // A full sort compares packed leading bytes after the prefix all texts share; texts with long shared

@@ -1,8 +1,9 @@
 #include "model/LinkList.h"
-#include "model/LinkListObserver.h"
 #include "model/LinkSearch.h"
 #include "model/TextUtil.h"
 #include "model/WebsiteTree.h"
+
+#include "support/RowMirror.h"
 
 #include <gtest/gtest.h>
 
@@ -42,62 +43,6 @@ bool Matches(const char* typed, const LinkRecord& link, const WebsiteTree& sites
 {
     return LinkSearch(typed, sites).matches(*link);
 }
-
-std::vector<const rMonitorInfo*> visibleOrder(const LinkList& list)
-{
-    std::vector<const rMonitorInfo*> out;
-    for (int v = 0; v < list.visibleCount(); ++v)
-        out.push_back(&list.visibleRecord(v));
-    return out;
-}
-
-// Follows the visible rows from the notifications alone, as a view does, and counts them.
-class Mirror : public LinkListObserver {
-public:
-    explicit Mirror(LinkList& list) : m_list(list), m_rows(visibleOrder(list)) { list.setObserver(this); }
-    ~Mirror() override { m_list.setObserver(nullptr); }
-
-    void beginReset() override { ++resets; }
-    void endReset() override { m_rows = visibleOrder(m_list); }
-    void endLayoutChange() override { m_rows = visibleOrder(m_list); }
-    void beginMoveRow(int from, int to) override
-    {
-        m_from = from;
-        m_to = to;
-    }
-    void endMoveRow() override
-    {
-        const rMonitorInfo* moved = m_rows.at(static_cast<std::size_t>(m_from));
-        m_rows.erase(m_rows.begin() + m_from);
-        m_rows.insert(m_rows.begin() + m_to, moved);
-    }
-    void beginInsertRow(int at) override
-    {
-        ASSERT_EQ(m_rows, visibleOrder(m_list));
-        m_at = at;
-        ++single;
-    }
-    void endInsertRow() override { m_rows.insert(m_rows.begin() + m_at, &m_list.visibleRecord(m_at)); }
-    void beginRemoveRow(int at) override
-    {
-        ASSERT_EQ(m_rows, visibleOrder(m_list));
-        m_at = at;
-        ++single;
-    }
-    void endRemoveRow() override { m_rows.erase(m_rows.begin() + m_at); }
-
-    void expectConsistent() const { EXPECT_EQ(m_rows, visibleOrder(m_list)); }
-
-    int resets = 0;
-    int single = 0;
-
-private:
-    LinkList& m_list;
-    std::vector<const rMonitorInfo*> m_rows;
-    int m_from = 0;
-    int m_to = 0;
-    int m_at = 0;
-};
 
 }  // namespace
 
@@ -231,7 +176,7 @@ TEST(LinkListSearch, RowsShownAlwaysEqualAFreshTestCombinedWithTheWebsiteFilter)
     };
 
     LinkList list;
-    Mirror mirror(list);
+    RowMirror mirror(list);
     std::vector<LinkRecord> rows;
     std::map<const rMonitorInfo*, bool> inSite;  // what the website filter decided for each row
     for (int i = 0; i < 300; ++i)
@@ -306,7 +251,7 @@ TEST(LinkListSearch, AKeystrokeIsOneResetAtMostAndNoneWhenNothingComesOrGoes)
     for (int i = 0; i < 100; ++i)
         rows.push_back(makeLink(1 + i % 2, "http://p" + QByteArray::number(i) + ".example/", "Sara", "Miller"));
     list.appendMany(rows);
-    Mirror mirror(list);
+    RowMirror mirror(list);
 
     list.setSearch("p1", sites);  // p1, p10 to p19: 11 rows
     EXPECT_EQ(list.visibleCount(), 11);
@@ -334,7 +279,7 @@ TEST(LinkListSearch, AddedAndEditedRowsAreTestedAndHiddenSelectedRowsStaySelecte
     auto tom = makeLink(1, "http://b.example/", "Tom", "", "", lsNotFound);
     list.appendMany({sara, tom});
     list.setSelected(*tom, true);
-    Mirror mirror(list);
+    RowMirror mirror(list);
 
     list.setSearch("sara", sites);
     EXPECT_EQ(
@@ -372,6 +317,6 @@ TEST(LinkListSearch, AddedAndEditedRowsAreTestedAndHiddenSelectedRowsStaySelecte
     list.updateFields(*tom, edited);
     EXPECT_FALSE(list.isVisible(*tom));
     list.setSearch("", sites);
-    EXPECT_EQ(visibleOrder(list).size(), 2u);
+    EXPECT_EQ(VisibleOrder(list).size(), 2u);
     mirror.expectConsistent();
 }
