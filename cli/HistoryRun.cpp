@@ -27,6 +27,8 @@ HistoryRun::HistoryRun(const QString& path, bool record, ProblemHandler onProble
 HistoryRun::~HistoryRun()
 {
     unwatch();
+    if (m_closing.joinable())
+        m_closing.join();
 }
 
 void HistoryRun::reportOnce(const QString& text)
@@ -54,6 +56,13 @@ void HistoryRun::flush()
 {
     if (m_store && m_record)
         m_store->flush();
+}
+
+void HistoryRun::finish()
+{
+    unwatch();
+    if (m_store && !m_closing.joinable())
+        m_closing = std::thread([store = std::move(m_store)]() mutable { store.reset(); });
 }
 
 HistoryChanges HistoryRun::changesOf(const rMonitorInfo& link) const

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 class LinkList;
@@ -19,7 +20,8 @@ class LinkList;
 // check of every link; then, watching the links list, it records each check the moment its verdict
 // arrives and works out what changed since the link's previous check.
 //
-// Everything but the store's own writer runs on the thread that owns the list.
+// Everything but the store's own writer, and its closing after finish(), runs on the thread that
+// owns the list.
 class HistoryRun : public LinkListObserver {
 public:
     using ProblemHandler = std::function<void(const QString& text)>;
@@ -37,6 +39,11 @@ public:
     void unwatch();
     // Waits until every check recorded so far is on disk (or dropped, after a problem).
     void flush();
+    // Ends the recording: the history commits what was recorded and closes its file on a thread of
+    // its own, beside what the run still has to do (the report, the notification), for the last
+    // commit and the sync of the file take a while after a long run. The destructor waits for it;
+    // changesOf() and lost() still answer.
+    void finish();
 
     // What changed at the link's check in this run; 0 when it was not checked, had no earlier
     // check, or nothing changed.
@@ -61,6 +68,7 @@ private:
     QHash<const rMonitorInfo*, double> m_seen;
     QHash<const rMonitorInfo*, HistoryChanges> m_changes;
     std::vector<LinkRecord> m_lost;
+    std::thread m_closing;
 };
 
 // The check of a link as the history keeps it: its verdict, LastCheck and what the check found out.

@@ -25,6 +25,10 @@ struct HistoryOptions {
     // Whether the writer runs SQLite's quick check of the whole file before its first commit (which
     // then waits for it: about a second of CPU for a file of 3,000,000 checks).
     bool verifyOnOpen = true;
+    // Whether closing the store copies the write-ahead log (History.db-wal) into the file. Without
+    // it the log stays beside the file, made durable, for the next connection to copy in as it
+    // goes: a run that has just finished need not wait for a copy of its last few thousand pages.
+    bool checkpointOnClose = true;
     // The schema steps; tests put others here.
     std::span<const SchemaStep> schema = HistorySchemaSteps();
 };
@@ -37,8 +41,8 @@ struct HistoryOptions {
 // is queued at most commitDelayMs after it was queued, many changes in one transaction. The reads
 // (latestChecks(), history(), summary()) wait for the disk and may be called from any thread, one at
 // a time; they see what has been committed, so a check recorded a moment ago may not be among them
-// yet (flush() first when it must be). Construction and destruction happen on one thread, and no
-// other call may run while the store is destroyed.
+// yet (flush() first when it must be). The store may be destroyed on another thread than the one
+// that made it, once no other call can run.
 //
 // Failures never reach the caller as exceptions and never stop anything but the history. When the
 // file cannot be opened or written (locked beyond the busy time-out, a full disk, a read-only file or
