@@ -48,7 +48,9 @@ private:
     void fail(const SqliteError& error);
     bool replace(const SqliteError& error);
 
-    static constexpr std::size_t MaxBatch = 2000;
+    // A batch this large is committed at once, before its delay is up. A run that ends waits for its
+    // last batch, which a few hundred changes keep short; larger batches save little.
+    static constexpr std::size_t MaxBatch = 500;
 
     SqliteDb m_db;
     std::unique_ptr<HistoryRecorder> m_recorder;
