@@ -89,5 +89,5 @@ void HistoryRun::rowChanged(int visibleRow)
     if (changes & ChangeLost)
         m_lost.push_back(link);
     if (m_store && m_record)
-        m_store->record(key, check);
+        m_store->record(key, check, m_previous.previousCheck(key));
 }

@@ -12,10 +12,11 @@ size_t qHash(const LinkKey& key, size_t seed) noexcept
 void LatestChecks::reserve(qsizetype count)
 {
     m_entries.reserve(std::size_t(count));
+    m_places.reserve(std::size_t(count));
     m_index.reserve(count);
 }
 
-void LatestChecks::add(LinkKey key, HistoryEntry entry)
+void LatestChecks::add(LinkKey key, HistoryEntry entry, StoredPlace place)
 {
     // The index holds positions only, so that it stays small and quick to build.
     const qsizetype before = m_index.size();
@@ -24,12 +25,22 @@ void LatestChecks::add(LinkKey key, HistoryEntry entry)
         return;
     position = qsizetype(m_entries.size());
     m_entries.emplace_back(std::move(key), std::move(entry));
+    m_places.push_back(place);
 }
 
 const HistoryEntry* LatestChecks::find(const LinkKey& key) const
 {
     const auto found = m_index.constFind(key);
     return found == m_index.cend() ? nullptr : &m_entries[std::size_t(*found)].second;
+}
+
+std::optional<PreviousCheck> LatestChecks::previousCheck(const LinkKey& key) const
+{
+    const auto found = m_index.constFind(key);
+    if (found == m_index.cend())
+        return std::nullopt;
+    const std::size_t position = std::size_t(*found);
+    return PreviousCheck{m_entries[position].second.check, m_places[position]};
 }
 
 HistoryEntry LatestChecks::value(const LinkKey& key) const

@@ -86,6 +86,22 @@ struct HistoryEntry {
     bool operator==(const HistoryEntry&) const = default;
 };
 
+// Where the history file held a link's latest check when it was read: the link's row, the check's
+// number and its time in milliseconds. All 0 when not known.
+struct StoredPlace {
+    qint64 link = 0;
+    qint64 n = 0;
+    qint64 atMs = 0;
+};
+
+// A link's latest check as a read of the history found it, handed back with the link's next check
+// so that recording that one need not look the link up again. The history relies on it only while
+// the file still holds this check as the link's latest, and otherwise looks the link up.
+struct PreviousCheck {
+    RecordedCheck check;
+    StoredPlace place;
+};
+
 // The latest recorded check of every link that has one, found by key. Built once, then only read,
 // so it may be built on one thread and read on another.
 class LatestChecks {
@@ -94,7 +110,7 @@ public:
 
     void reserve(qsizetype count);
     // A key given twice keeps its first entry.
-    void add(LinkKey key, HistoryEntry entry);
+    void add(LinkKey key, HistoryEntry entry, StoredPlace place = {});
 
     const HistoryEntry* find(const LinkKey& key) const;
     // The entry, or an empty one (no time, verdict lsUnchecked) when the key has none.
@@ -103,9 +119,12 @@ public:
     bool isEmpty() const { return m_entries.empty(); }
     // In the order the history holds them.
     const std::vector<Entry>& entries() const { return m_entries; }
+    // The key's entry with where the file held it, to record the link's next check after it.
+    std::optional<PreviousCheck> previousCheck(const LinkKey& key) const;
 
 private:
     std::vector<Entry> m_entries;
+    std::vector<StoredPlace> m_places;  // beside m_entries
     QHash<LinkKey, qsizetype> m_index;
 };
 

@@ -306,19 +306,28 @@ QList<AttemptStep> AttemptsOf(const CheckDetails& details)
     return steps;
 }
 
+namespace {
+
+// The redirect hops as the history stores them: at most MaxStoredRedirects.
+QByteArray StoredRedirects(const CheckDetails& details)
+{
+    if (details.redirectCount() == 0)
+        return {};
+    QList<RedirectStep> steps;
+    for (qsizetype i = 0; i < std::min(details.redirectCount(), MaxStoredRedirects); ++i)
+        steps.append(details.redirect(i));
+    return EncodeRedirects(steps);
+}
+
+}  // namespace
+
 QByteArray EncodeDetails(const CheckDetails& details)
 {
     const QByteArray reason = details.reason().toUtf8();
     const QByteArrayView texts[] = {details.failure(), reason,        details.finalUrl(),   details.contentType(),
                                     details.href(),    details.rel(), details.anchorText(), details.canonical(),
                                     details.evidence()};
-    QByteArray redirects;
-    if (details.redirectCount() > 0) {
-        QList<RedirectStep> steps;
-        for (qsizetype i = 0; i < std::min(details.redirectCount(), MaxStoredRedirects); ++i)
-            steps.append(details.redirect(i));
-        redirects = EncodeRedirects(steps);
-    }
+    const QByteArray redirects = StoredRedirects(details);
 
     qsizetype most = 1 + 9 * MaxNumberBytes + redirects.size();
     for (const QByteArrayView text : texts)
@@ -367,6 +376,23 @@ DetailsView ViewDetails(QByteArrayView bytes)
     for (const int text : order)
         view.texts[std::size_t(text)] = in.text();
     view.texts[3] = in.text();
+    return view;
+}
+
+DetailsView ViewOfDetails(const CheckDetails& details, QByteArray& reason, QByteArray& redirects)
+{
+    reason = details.reason().toUtf8();
+    redirects = StoredRedirects(details);
+    DetailsView view;
+    view.kind = details.linkKind();
+    view.flags = FlagsOf(details, false) & 0xff;
+    view.matchStart = static_cast<int>(std::min<quint64>(static_cast<quint64>(details.matchStart()), MaxStoredText));
+    view.matchLength = static_cast<int>(std::min<quint64>(static_cast<quint64>(details.matchLength()), MaxStoredText));
+    const QByteArrayView texts[] = {
+        details.failure(), reason,        details.finalUrl(),   redirects,           details.contentType(),
+        details.href(),    details.rel(), details.anchorText(), details.canonical(), details.evidence()};
+    for (std::size_t text = 0; text < view.texts.size(); ++text)
+        view.texts[text] = BoundedText(texts[text]);
     return view;
 }
 

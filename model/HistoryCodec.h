@@ -77,5 +77,8 @@ struct DetailsView {
     std::array<QByteArrayView, 10> texts;
 };
 DetailsView ViewDetails(QByteArrayView bytes);
+// The view ViewDetails(EncodeDetails(details)) gives, without encoding. Two of its texts are made
+// for it and kept in `reason` and `redirects`, which must outlive the view.
+DetailsView ViewOfDetails(const CheckDetails& details, QByteArray& reason, QByteArray& redirects);
 // The same, without copying every text twice.
 CheckDetails DecodeCheckDetails(QByteArrayView bytes);

@@ -28,7 +28,7 @@ LatestChecks ReadLatestChecks(SqliteDb& db)
     LatestChecks latest;
     // Ids only grow, so the largest bounds the number of rows without counting them.
     latest.reserve(static_cast<qsizetype>(std::clamp<qint64>(db.integer("SELECT max(id) FROM links"), 0, 1 << 22)));
-    SqliteStatement rows(db, "SELECT site_id, page_url, at, verdict, changes, details FROM links");
+    SqliteStatement rows(db, "SELECT site_id, page_url, at, verdict, changes, details, id, newest FROM links");
     while (rows.step()) {
         const QByteArrayView pageUrl = rows.blob(1);
         const qint64 at = rows.integer(2);
@@ -41,7 +41,9 @@ LatestChecks ReadLatestChecks(SqliteDb& db)
         entry.check.verdict = *verdict;
         entry.check.details = DecodeCheckDetails(rows.blob(5));
         entry.changes = static_cast<HistoryChanges>(rows.integer(4) & AllHistoryChanges);
-        latest.add(LinkKey{std::int32_t(siteId), pageUrl.toByteArray()}, std::move(entry));
+        // A row written before rows kept their newest check's number does not say it.
+        const StoredPlace place{rows.integer(6), rows.isNull(7) ? 0 : rows.integer(7), at};
+        latest.add(LinkKey{std::int32_t(siteId), pageUrl.toByteArray()}, std::move(entry), place);
     }
     return latest;
 }

@@ -50,6 +50,11 @@ HistoryRecorder::HistoryRecorder(SqliteDb& db)
                    "INSERT INTO links (site_id, page_url, at, verdict, changes, details, newest) "
                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
       m_updateLink(db, "UPDATE links SET at = ?2, verdict = ?3, changes = ?4, details = ?5, newest = ?6 WHERE id = ?1"),
+      // Only while the row is still the link's, and still says the check read is its latest.
+      m_updateLinkAfter(db,
+                        "UPDATE links SET at = ?2, verdict = ?3, changes = ?4, details = ?5, newest = ?6 "
+                        "WHERE id = ?1 AND site_id = ?7 AND page_url = ?8 AND newest = ?9 AND at = ?10"),
+      m_setNewest(db, "UPDATE links SET newest = ?2 WHERE id = ?1"),
       m_newestCheck(db, "SELECT max(n) FROM checks WHERE link = ?1"),
       m_previousCheck(db, PreviousCheckSql().constData()),
       // Into the check that was newest before the one numbered ?2, whatever a hand-edited links
@@ -73,7 +78,7 @@ void HistoryRecorder::apply(const std::vector<HistoryOp>& ops)
     SqliteTransaction transaction(m_db, SqliteTransaction::Kind::Write);
     for (const HistoryOp& op : ops) {
         switch (op.kind) {
-        case HistoryOp::Kind::Record: record(op.key, op.check); break;
+        case HistoryOp::Kind::Record: record(op); break;
         case HistoryOp::Kind::Forget: forget(op.key); break;
         case HistoryOp::Kind::Rename: rename(op.key, op.target); break;
         }
@@ -111,12 +116,16 @@ qint64 HistoryRecorder::newestCheck(qint64 link)
     return newest;
 }
 
-void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
+void HistoryRecorder::record(const HistoryOp& op)
 {
+    const LinkKey& key = op.key;
+    const RecordedCheck& check = op.check;
     const std::optional<qint64> at = DayCountToMs(check.at);
     if (!Storable(key) || !at || !IsCheckTime(*at) || !StoredVerdict(check.verdict))
         return;
     const QByteArray encoded = EncodeDetails(check.details);
+    if (op.previous && recordAfter(key, check, *op.previous, *at, encoded))
+        return;
 
     const std::optional<StoredLink> stored = storedLink(key);
     if (!stored) {
@@ -128,50 +137,79 @@ void HistoryRecorder::record(const LinkKey& key, const RecordedCheck& check)
     const StoredLink& link = *stored;
     // Both checks are compared as stored, in place: this runs for every check, and decoding them
     // would cost more than the rest.
-    const DetailsView previous = ViewDetails(link.details);
-    const DetailsView latest = ViewDetails(encoded);
+    const DetailsView before = ViewDetails(link.details);
     // A row written before rows kept the number looks it up once.
     const qint64 newest = link.newest > 0 ? link.newest : newestCheck(link.id);
+    const HistoryChanges changes = changesSince(link.id, newest, link.verdict, before, check);
+    m_updateLink.bind(1, link.id).bind(2, *at).bind(3, check.verdict).bind(4, changes).bind(5, encoded);
+    m_updateLink.bind(6, newest + 1).run();
+    appendCheck(link.id, newest, before, ViewDetails(encoded), *at, check, changes);
+}
 
-    HistoryChanges changes = 0;
-    if (link.verdict != lsUnchecked) {
-        changes = ChangesBetween(StoredChangeFacts(link.verdict, previous), ChangeFacts::of(check));
-        if (check.confirmation && newest > 0) {
-            m_previousCheck.bind(1, link.id).bind(2, newest);
-            CheckTexts texts = CheckTexts::of(previous);
-            if (m_previousCheck.step()) {
-                if (std::optional<HistoryEntry> before = ReadCheckRow(m_previousCheck, texts))
-                    changes = ChangesBetween(before->check, check);
-            }
-            m_previousCheck.reset();
+bool HistoryRecorder::recordAfter(const LinkKey& key, const RecordedCheck& check, const PreviousCheck& previous,
+                                  qint64 at, const QByteArray& encoded)
+{
+    const StoredPlace& place = previous.place;
+    if (place.link <= 0 || place.n < 1 || place.n >= MaxCheckNumber || !StoredVerdict(previous.check.verdict))
+        return false;
+    QByteArray reason;
+    QByteArray redirects;
+    const DetailsView before = ViewOfDetails(previous.check.details, reason, redirects);
+    const HistoryChanges changes = changesSince(place.link, place.n, previous.check.verdict, before, check);
+    m_updateLinkAfter.bind(1, place.link).bind(2, at).bind(3, check.verdict).bind(4, changes).bind(5, encoded);
+    m_updateLinkAfter.bind(6, place.n + 1).bind(7, key.siteId).bind(8, key.pageUrl).bind(9, place.n);
+    m_updateLinkAfter.bind(10, place.atMs).run();
+    if (m_db.changes() != 1)
+        return false;
+    appendCheck(place.link, place.n, before, ViewDetails(encoded), at, check, changes);
+    return true;
+}
+
+HistoryChanges HistoryRecorder::changesSince(qint64 link, qint64 newest, LinkStatus verdict, const DetailsView& before,
+                                             const RecordedCheck& check)
+{
+    if (verdict == lsUnchecked)
+        return 0;
+    HistoryChanges changes = ChangesBetween(StoredChangeFacts(verdict, before), ChangeFacts::of(check));
+    if (check.confirmation && newest > 0) {
+        m_previousCheck.bind(1, link).bind(2, newest);
+        CheckTexts texts = CheckTexts::of(before);
+        if (m_previousCheck.step()) {
+            if (std::optional<HistoryEntry> earlier = ReadCheckRow(m_previousCheck, texts))
+                changes = ChangesBetween(earlier->check, check);
+        }
+        m_previousCheck.reset();
+    }
+    return changes;
+}
+
+void HistoryRecorder::appendCheck(qint64 link, qint64 newest, const DetailsView& before, const DetailsView& latest,
+                                  qint64 at, const RecordedCheck& check, HistoryChanges changes)
+{
+    const qint64 n = insertCheck(link, newest + 1, at, check, changes);
+    if (n != newest + 1)
+        m_setNewest.bind(1, link).bind(2, n).run();
+    if (n == 1)
+        return;
+    // The check that was newest keeps, in its own row, the texts that the new one changes.
+    const bool sameMatch = before.matchStart == latest.matchStart && before.matchLength == latest.matchLength;
+    bool moved = false;
+    m_moveTexts.bind(1, link).bind(2, n);
+    for (int field = 0; field < CheckTexts::Count; ++field) {
+        const std::size_t text = std::size_t(field);
+        if (latest.texts[text] == before.texts[text] && (field != CheckTexts::Evidence || sameMatch))
+            continue;
+        moved = true;
+        m_moveTexts.bind(3 + field, before.texts[text]);
+        if (field == CheckTexts::Evidence) {
+            m_moveTexts.bind(3 + CheckTexts::Count, before.matchStart);
+            m_moveTexts.bind(4 + CheckTexts::Count, before.matchLength);
         }
     }
-
-    const qint64 n = insertCheck(link.id, newest + 1, *at, check, changes);
-    if (n > 1) {
-        // The check that was newest keeps, in its own row, the texts that the new one changes.
-        const bool sameMatch = previous.matchStart == latest.matchStart && previous.matchLength == latest.matchLength;
-        bool moved = false;
-        m_moveTexts.bind(1, link.id).bind(2, n);
-        for (int field = 0; field < CheckTexts::Count; ++field) {
-            const std::size_t text = std::size_t(field);
-            if (latest.texts[text] == previous.texts[text] && (field != CheckTexts::Evidence || sameMatch))
-                continue;
-            moved = true;
-            m_moveTexts.bind(3 + field, previous.texts[text]);
-            if (field == CheckTexts::Evidence) {
-                m_moveTexts.bind(3 + CheckTexts::Count, previous.matchStart);
-                m_moveTexts.bind(4 + CheckTexts::Count, previous.matchLength);
-            }
-        }
-        if (moved)
-            m_moveTexts.run();
-        else
-            m_moveTexts.reset();
-    }
-
-    m_updateLink.bind(1, link.id).bind(2, *at).bind(3, check.verdict).bind(4, changes).bind(5, encoded).bind(6, n);
-    m_updateLink.run();
+    if (moved)
+        m_moveTexts.run();
+    else
+        m_moveTexts.reset();
 }
 
 qint64 HistoryRecorder::insertCheck(qint64 link, qint64 n, qint64 at, const RecordedCheck& check,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CheckHistory.h"
+#include "model/HistoryCodec.h"
 #include "model/SqliteDb.h"
 
 #include <optional>
@@ -11,8 +12,9 @@ struct HistoryOp {
     enum class Kind { Record, Forget, Rename };
     Kind kind = Kind::Record;
     LinkKey key;
-    LinkKey target;       // Rename: the new key
-    RecordedCheck check;  // Record
+    LinkKey target;                         // Rename: the new key
+    RecordedCheck check;                    // Record
+    std::optional<PreviousCheck> previous;  // Record: the link's latest check, as the caller read it
 };
 
 // Writes queued changes to a history file whose schema is ready. Runs on one thread, the writer's.
@@ -37,7 +39,19 @@ private:
     std::optional<StoredLink> storedLink(const LinkKey& key);
     std::optional<qint64> findLink(const LinkKey& key);
     qint64 newestCheck(qint64 link);
-    void record(const LinkKey& key, const RecordedCheck& check);
+    void record(const HistoryOp& op);
+    // Records the check after the one the caller read as the link's latest, without looking the link
+    // up, when the link's row still holds that one as its latest. False, having written nothing,
+    // when it does not: the row was written since it was read, or is another one now.
+    bool recordAfter(const LinkKey& key, const RecordedCheck& check, const PreviousCheck& previous, qint64 at,
+                     const QByteArray& encoded);
+    // What changed from the link's newest check, numbered `newest`, to `check`.
+    HistoryChanges changesSince(qint64 link, qint64 newest, LinkStatus verdict, const DetailsView& before,
+                                const RecordedCheck& check);
+    // Adds the check after the link's newest check, whose row already says it is the newest, and
+    // moves into that one the texts the new check changes.
+    void appendCheck(qint64 link, qint64 newest, const DetailsView& before, const DetailsView& latest, qint64 at,
+                     const RecordedCheck& check, HistoryChanges changes);
     // Gives the number the check was stored under: `n`, or the next free one when a hand-edited row
     // numbered the newest check too low.
     qint64 insertCheck(qint64 link, qint64 n, qint64 at, const RecordedCheck& check, HistoryChanges changes);
@@ -49,6 +63,8 @@ private:
     SqliteStatement m_findLink;
     SqliteStatement m_insertLink;
     SqliteStatement m_updateLink;
+    SqliteStatement m_updateLinkAfter;
+    SqliteStatement m_setNewest;
     SqliteStatement m_newestCheck;
     SqliteStatement m_previousCheck;
     SqliteStatement m_moveTexts;

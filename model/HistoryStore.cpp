@@ -78,10 +78,10 @@ QString HistoryStore::problem() const
     return m_problem;
 }
 
-void HistoryStore::record(const LinkKey& key, const RecordedCheck& check)
+void HistoryStore::record(const LinkKey& key, const RecordedCheck& check, std::optional<PreviousCheck> previous)
 {
     if (m_writer && m_recording.load(std::memory_order_relaxed))
-        m_writer->push({HistoryOp::Kind::Record, key, {}, check});
+        m_writer->push({HistoryOp::Kind::Record, key, {}, check, std::move(previous)});
 }
 
 void HistoryStore::forget(const LinkKey& key)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -96,7 +97,9 @@ public:
     // Queues a finished check of the link. A check without a valid time or a verdict other than
     // found, not found or connection error is not recorded, nor is anything about a link whose page
     // address is longer than MaxStoredText.
-    void record(const LinkKey& key, const RecordedCheck& check);
+    // `previous`, when given, is the link's latest check as latestChecks() gave it: with it the
+    // writer need not look the link up while the file still holds that check as the link's latest.
+    void record(const LinkKey& key, const RecordedCheck& check, std::optional<PreviousCheck> previous = std::nullopt);
     // Deletes the link's history.
     void forget(const LinkKey& key);
     // Moves the link's history to a new key. When the new key already has a history, that one stays

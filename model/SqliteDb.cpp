@@ -98,6 +98,11 @@ qint64 SqliteDb::lastInsertId() const
     return sqlite3_last_insert_rowid(m_db);
 }
 
+qint64 SqliteDb::changes() const
+{
+    return sqlite3_changes64(m_db);
+}
+
 void SqliteDb::raise(int code) const
 {
     const int extended = m_db ? sqlite3_extended_errcode(m_db) : code;

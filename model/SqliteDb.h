@@ -55,6 +55,8 @@ public:
     // The first column of the first row as an integer, 0 when there is no row. Throws SqliteError.
     qint64 integer(const char* sql);
     qint64 lastInsertId() const;
+    // The rows the last INSERT, UPDATE or DELETE changed.
+    qint64 changes() const;
 
     [[noreturn]] void raise(int code) const;
 
