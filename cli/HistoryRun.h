@@ -40,9 +40,9 @@ public:
     // Waits until every check recorded so far is on disk (or dropped, after a problem).
     void flush();
     // Ends the recording: the history commits what was recorded and closes its file on a thread of
-    // its own, beside what the run still has to do (the report, the notification), for the last
-    // commit and the sync of the file take a while after a long run. The destructor waits for it;
-    // changesOf() and lost() still answer.
+    // its own, beside what the run still has to do (the report, the notification): after a long run
+    // the last commit, and the copy of the write-ahead log into the file that closing makes, take a
+    // while. The destructor waits for it; changesOf() and lost() still answer.
     void finish();
 
     // What changed at the link's check in this run; 0 when it was not checked, had no earlier

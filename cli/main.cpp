@@ -217,12 +217,10 @@ int main(int argc, char** argv)
         links.ShowSiteItems(id, websites);
     }
 
-    // The window reads the whole history file for damage each time it starts, and copies the
-    // write-ahead log into the file when it closes. A scheduled check leaves both to it and stays
-    // light: damage met while reading or writing is still set aside.
+    // The window reads the whole history file for damage each time it starts. A scheduled check
+    // leaves that to it and stays light: damage met while reading or writing is still set aside.
     HistoryOptions historyOptions;
     historyOptions.verifyOnOpen = false;
-    historyOptions.checkpointOnClose = false;
     HistoryRun history(
         options.appDir + QLatin1StringView(HistoryStore::FileName), options.record,
         [](const QString& text) { Write(stderr, "quorvane-check: " + text.toLocal8Bit() + '\n'); }, historyOptions);

@@ -4,47 +4,9 @@
 #include "model/HistoryWriter.h"
 #include "model/SqliteDb.h"
 
-#include <QFile>
-#include <QFileInfo>
-
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <optional>
-
-namespace {
-
-// What every connection to the file needs: commits that survive the process being killed (WAL
-// with synchronous=NORMAL loses only on a power cut, and then only the last commits), and a WAL
-// file that does not stay large after a burst.
-void Configure(SqliteDb& db, const HistoryOptions& options)
-{
-    db.exec("PRAGMA synchronous = NORMAL");
-    db.exec("PRAGMA journal_size_limit = 4194304");
-    if (!options.checkpointOnClose)
-        sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-}
-
-void Sync(const QString& path)
-{
-    const int file = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (file < 0)
-        return;
-    ::fsync(file);
-    ::close(file);
-}
-
-// With synchronous=NORMAL the log reaches the disk only when it is copied into the file. A log left
-// beside the file is synced by hand, with its folder, which may have got it during this session, so
-// that a power cut after the run loses none of it.
-void SyncLog(const QString& path)
-{
-    Sync(path + QStringLiteral("-wal"));
-    Sync(QFileInfo(path).absolutePath());
-}
-
-}  // namespace
 
 HistoryStore::HistoryStore(const QString& path, ProblemHandler onProblem, HistoryOptions options,
                            CommitHandler onCommitted)
@@ -56,8 +18,6 @@ HistoryStore::HistoryStore(const QString& path, ProblemHandler onProblem, Histor
 HistoryStore::~HistoryStore()
 {
     m_writer.reset();
-    if (!m_options.checkpointOnClose)
-        SyncLog(m_path);
     std::lock_guard lock(m_readMutex);
     m_reader.reset();
 }
@@ -142,6 +102,19 @@ Result HistoryStore::read(Read&& readFile)
     return {};
 }
 
+namespace {
+
+// What every connection to the file needs: commits that survive the process being killed (WAL
+// with synchronous=NORMAL loses only on a power cut, and then only the last commits), and a WAL
+// file that does not stay large after a burst.
+void Configure(SqliteDb& db)
+{
+    db.exec("PRAGMA synchronous = NORMAL");
+    db.exec("PRAGMA journal_size_limit = 4194304");
+}
+
+}  // namespace
+
 void HistoryStore::open()
 {
     try {
@@ -159,7 +132,7 @@ void HistoryStore::open()
         }
         // Switching to WAL writes to the file, so it comes only after the version is known to be ours.
         db->exec("PRAGMA journal_mode = WAL");
-        Configure(*db, m_options);
+        Configure(*db);
         SqliteDb writer = openWriter();
         {
             std::lock_guard lock(m_readMutex);
@@ -186,7 +159,7 @@ void HistoryStore::open()
 SqliteDb HistoryStore::openWriter()
 {
     SqliteDb db(m_path, SqliteDb::Mode::ReadWrite, m_options.busyTimeoutMs);
-    Configure(db, m_options);
+    Configure(db);
     return db;
 }
 
@@ -226,7 +199,7 @@ SqliteDb HistoryStore::replaceDamaged(const SqliteError& error)
                 if (PrepareSchema(*db, m_options.schema) != SchemaState::Ready)
                     throw SqliteError(SQLITE_CANTOPEN, "a new history file could not be made");
                 db->exec("PRAGMA journal_mode = WAL");
-                Configure(*db, m_options);
+                Configure(*db);
                 writer = openWriter();
                 m_reader = std::move(db);
                 m_readable = true;

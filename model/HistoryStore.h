@@ -26,10 +26,6 @@ struct HistoryOptions {
     // Whether the writer runs SQLite's quick check of the whole file before its first commit (which
     // then waits for it: about a second of CPU for a file of 3,000,000 checks).
     bool verifyOnOpen = true;
-    // Whether closing the store copies the write-ahead log (History.db-wal) into the file. Without
-    // it the log stays beside the file, made durable, for the next connection to copy in as it
-    // goes: a run that has just finished need not wait for a copy of its last few thousand pages.
-    bool checkpointOnClose = true;
     // The schema steps; tests put others here.
     std::span<const SchemaStep> schema = HistorySchemaSteps();
 };

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
-
 #include <chrono>
 #include <functional>
 #include <limits>
@@ -255,32 +253,6 @@ TEST(HistoryStore, CommitsWhatIsQueuedWithoutBeingAsked)
     for (int link = 0; link < Burst; ++link)
         store.record(SampleLinkKey(link), TypicalCheck(link, 1));
     EXPECT_TRUE(committedSoon([&] { return store.latestChecks().size() == Burst + 1; }));
-}
-
-// quorvane-check leaves the write-ahead log beside the file when it closes. Nothing in the log is
-// lost: the next store reads it, and copies it into the file when it closes in turn.
-TEST(HistoryStore, AStoreThatLeavesItsLogBehindLosesNothing)
-{
-    HistoryDir dir;
-    HistoryOptions command = TestHistoryOptions();
-    command.checkpointOnClose = false;
-    const QString log = dir.file() + QStringLiteral("-wal");
-    for (int run = 0; run < 3; ++run) {
-        HistoryStore store(dir.file(), {}, command);
-        for (int link = 0; link < 50; ++link)
-            store.record(SampleLinkKey(link), TypicalCheck(link, run));
-    }
-    EXPECT_GT(QFileInfo(log).size(), 0);
-    {
-        HistoryStore window(dir.file(), {}, TestHistoryOptions());
-        EXPECT_EQ(window.latestChecks().size(), 50);
-        const std::vector<HistoryEntry> entries = window.history(SampleLinkKey(7));
-        ASSERT_EQ(entries.size(), 3u);
-        EXPECT_EQ(entries.front().check, TypicalCheck(7, 2));
-        EXPECT_EQ(entries.back().check, TypicalCheck(7, 0));
-    }
-    EXPECT_FALSE(QFileInfo::exists(log));
-    EXPECT_EQ(IntegrityCheck(dir.file()), "ok");
 }
 
 TEST(HistoryStore, LeavesOutWhatItCannotKeepFaithfully)
