@@ -82,12 +82,11 @@ void HistoryRun::rowChanged(int visibleRow)
 
     const LinkKey key{link->SiteId, link->PageUrl};
     const RecordedCheck check = CheckOfLink(*link);
-    HistoryChanges changes = 0;
-    if (const HistoryEntry* previous = m_previous.find(key))
-        changes = ChangesBetween(previous->check, check);
+    std::optional<PreviousCheck> previous = m_previous.previousCheck(key);
+    const HistoryChanges changes = previous ? ChangesBetween(previous->check, check) : 0;
     m_changes.insert(link.get(), changes);
     if (changes & ChangeLost)
         m_lost.push_back(link);
     if (m_store && m_record)
-        m_store->record(key, check, m_previous.previousCheck(key));
+        m_store->record(key, check, std::move(previous));
 }

@@ -28,19 +28,24 @@ void LatestChecks::add(LinkKey key, HistoryEntry entry, StoredPlace place)
     m_places.push_back(place);
 }
 
-const HistoryEntry* LatestChecks::find(const LinkKey& key) const
+std::optional<std::size_t> LatestChecks::positionOf(const LinkKey& key) const
 {
     const auto found = m_index.constFind(key);
-    return found == m_index.cend() ? nullptr : &m_entries[std::size_t(*found)].second;
+    return found == m_index.cend() ? std::nullopt : std::optional<std::size_t>(std::size_t(*found));
+}
+
+const HistoryEntry* LatestChecks::find(const LinkKey& key) const
+{
+    const std::optional<std::size_t> position = positionOf(key);
+    return position ? &m_entries[*position].second : nullptr;
 }
 
 std::optional<PreviousCheck> LatestChecks::previousCheck(const LinkKey& key) const
 {
-    const auto found = m_index.constFind(key);
-    if (found == m_index.cend())
+    const std::optional<std::size_t> position = positionOf(key);
+    if (!position)
         return std::nullopt;
-    const std::size_t position = std::size_t(*found);
-    return PreviousCheck{m_entries[position].second.check, m_places[position]};
+    return PreviousCheck{m_entries[*position].second.check, m_places[*position]};
 }
 
 HistoryEntry LatestChecks::value(const LinkKey& key) const

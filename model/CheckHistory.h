@@ -123,6 +123,8 @@ public:
     std::optional<PreviousCheck> previousCheck(const LinkKey& key) const;
 
 private:
+    std::optional<std::size_t> positionOf(const LinkKey& key) const;
+
     std::vector<Entry> m_entries;
     std::vector<StoredPlace> m_places;  // beside m_entries
     QHash<LinkKey, qsizetype> m_index;
