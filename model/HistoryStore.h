@@ -64,8 +64,10 @@ struct HistoryOptions {
 //   address or website: rename() the old key to the new one, so that its history follows the row
 //   the user sees (the store keeps the new key's own history if it has one).
 // - quorvane-check: read latestChecks() before checking to know each link's previous check, record
-//   every result, and flush() before it exits; print problem() on standard error when one came. It
-//   leaves the quick check of the whole file (verifyOnOpen) to the window, to stay light.
+//   every result with that check handed back (LatestChecks::previousCheck()), and commit before it
+//   exits (flush(), or destroying the store, which may run beside the rest of the exit); print
+//   problem() on standard error when one came. It leaves the quick check of the whole file
+//   (verifyOnOpen) to the window, to stay light.
 class HistoryStore {
 public:
     static constexpr char FileName[] = "History.db";
