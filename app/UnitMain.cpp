@@ -157,7 +157,7 @@ void TfrmMain::FormCreate()
     }
     // Reads every link's latest check while the files load.
     m_history->open(m_appDir);
-    m_dispatcher->setHistory(m_history->store());
+    m_dispatcher->setRecorder(m_history->store());
     m_linksPane->details()->historyTab()->setStore(m_history->store());
     m_websitesPane->model().reset([this](WebsiteTree& tree) {
         tree.AddRootWebsite();

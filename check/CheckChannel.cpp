@@ -112,9 +112,19 @@ void CheckChannel::detachClient(HttpClient* client)
 
 bool CheckChannel::pause(std::chrono::milliseconds time)
 {
+    return pause(time, pausesEnded());
+}
+
+bool CheckChannel::pause(std::chrono::milliseconds time, unsigned since)
+{
     std::unique_lock lock(m_mutex);
-    const unsigned generation = m_pauseGeneration;
-    return !m_shutDownBegun.wait_for(lock, time, [&] { return m_shutDown || m_pauseGeneration != generation; });
+    return !m_shutDownBegun.wait_for(lock, time, [&] { return m_shutDown || m_pauseGeneration != since; });
+}
+
+unsigned CheckChannel::pausesEnded() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_pauseGeneration;
 }
 
 void CheckChannel::endPauses()

@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-class HistoryStore;
+class CheckRecorder;
 class HttpClient;
 class LinkList;
 class QEvent;
@@ -44,10 +44,10 @@ public:
     // they are created.
     bool analysePages() const { return m_analysePages; }
     void setAnalysePages(bool analyse) { m_analysePages = analyse; }
-    // Where finished checks are recorded; null for none. The store must outlive the checks that
-    // report to it, or be set to null first.
-    HistoryStore* history() const { return m_history; }
-    void setHistory(HistoryStore* store) { m_history = store; }
+    // Where finished checks are recorded; null for none. It must outlive the checks that report to
+    // it, or be set to null first.
+    CheckRecorder* recorder() const { return m_recorder; }
+    void setRecorder(CheckRecorder* recorder) { m_recorder = recorder; }
 
     // Any thread: runs `routine` on the UI thread the next time that thread processes its events,
     // after every routine handed over before it. False, with `routine` dropped, once shut-down has
@@ -60,10 +60,14 @@ public:
     void detachClient(HttpClient* client);
 
     // For a check that waits before it goes on: waits `time`, or less when endPauses() or shut-down
-    // comes first. True when the whole pause passed.
+    // comes first. True when the whole pause passed. With `since` (what pausesEnded() gave when the
+    // check began), a check that endPauses() came for before its pause does not wait at all.
     bool pause(std::chrono::milliseconds time);
-    // Any thread: ends every pause now running.
+    bool pause(std::chrono::milliseconds time, unsigned since);
+    // Any thread: ends every pause now running, and those of the checks begun before it.
     void endPauses();
+    // Any thread: a count that endPauses() moves on.
+    unsigned pausesEnded() const;
 
     // UI thread. Call-overs stop (those pending are dropped), fetches in flight are aborted (in
     // whatever wait they are: look-up, connect, read, the host's turn), pauses end, and it waits at
@@ -86,7 +90,7 @@ private:
     int m_runningChecks = 0;
     CheckPool m_pool;
     bool m_analysePages = true;
-    HistoryStore* m_history = nullptr;
+    CheckRecorder* m_recorder = nullptr;
 
     mutable std::mutex m_mutex;
     bool m_shutDown = false;

@@ -66,9 +66,9 @@ void CheckDispatcher::setAnalysePages(bool analyse)
     m_channel->setAnalysePages(analyse);
 }
 
-void CheckDispatcher::setHistory(HistoryStore* store)
+void CheckDispatcher::setRecorder(CheckRecorder* recorder)
 {
-    m_channel->setHistory(store);
+    m_channel->setRecorder(recorder);
 }
 
 void CheckDispatcher::ToolButton1Click()
@@ -179,6 +179,6 @@ void CheckDispatcher::WaitUntilIdle()
 bool CheckDispatcher::shutdown()
 {
     m_stopRequested = true;
-    m_channel->setHistory(nullptr);
+    m_channel->setRecorder(nullptr);
     return m_channel->shutDown(ShutdownGraceMs);
 }

@@ -9,7 +9,7 @@
 
 class CheckChannel;
 class CheckPool;
-class HistoryStore;
+class CheckRecorder;
 class LinkList;
 class SettingsFile;
 class WebsiteTree;
@@ -46,8 +46,8 @@ public:
     // Whether checks started from now on analyse the pages for links; on by default. Off, a check's
     // details tell only how the fetch went.
     void setAnalysePages(bool analyse);
-    // Where finished checks are recorded (see CheckChannel::setHistory).
-    void setHistory(HistoryStore* store);
+    // Where finished checks are recorded (see CheckChannel::setRecorder).
+    void setRecorder(CheckRecorder* recorder);
 
     // "Check": every visible row. Throws AppError when a worker cannot be created.
     void StartAll();

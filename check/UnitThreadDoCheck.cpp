@@ -6,7 +6,6 @@
 #include "check/HttpClient.h"
 #include "model/AppError.h"
 #include "model/Clock.h"
-#include "model/HistoryStore.h"
 #include "model/LinkList.h"
 
 #include <algorithm>
@@ -35,7 +34,8 @@ ThreadDoCheck::ThreadDoCheck(std::shared_ptr<CheckChannel> channel, LinkRecord r
       m_settings(settings),
       m_analyse(m_channel->analysePages()),
       m_siteId(MonitorInfo->SiteId),
-      m_previous{MonitorInfo->LastCheck, MonitorInfo->Status, MonitorInfo->Details.get(), false}
+      m_previous{MonitorInfo->LastCheck, MonitorInfo->Status, MonitorInfo->Details.get(), false},
+      m_pausesEnded(m_channel->pausesEnded())
 {
     m_channel->countIn();
 }
@@ -49,11 +49,12 @@ std::function<void()> ThreadDoCheck::Execute()
     CheckResult = Fetch();
     if (m_previous.verdict == lsFound && m_settings.read(Keys::ConfirmLosses))
         m_confirmPauseMs = std::clamp(m_settings.read(Keys::ConfirmPause), 0, Keys::MaxConfirmPause) * 1000;
-    // The first fetch is recorded as it came out; the thread waits, still counted as running.
+    // The first fetch is kept, with the time it came out, to be recorded with the second; the thread
+    // waits, still counted as running.
     if (wantsConfirmation() && m_channel->post([self = shared_from_this(), verdict = CheckResult, details = m_details] {
-            self->RecordFirst(verdict, details);
+            self->m_firstFetch = RecordedCheck{Now(), verdict, details, false};
         }) &&
-        m_channel->pause(std::chrono::milliseconds(m_confirmPauseMs))) {
+        m_channel->pause(std::chrono::milliseconds(m_confirmPauseMs), m_pausesEnded)) {
         CheckResult = Fetch();
         m_confirmation = true;
     }
@@ -119,23 +120,27 @@ void ThreadDoCheck::ShowChecking()
     m_channel->RefreshStatusBar();
 }
 
-void ThreadDoCheck::RecordFirst(LinkStatus verdict, const CheckDetails& details)
+void ThreadDoCheck::Record(const RecordedCheck& check)
 {
-    // A deleted row's history is gone: nothing of it is recorded again.
-    if (!rowPresent())
+    CheckRecorder* recorder = m_channel->recorder();
+    // An edit that gave the row another address or website made it another link, and the history of
+    // the one fetched went with the edit.
+    const LinkKey key{m_siteId, m_pageUrl};
+    if (!recorder || LinkKey{MonitorInfo->SiteId, MonitorInfo->PageUrl} != key)
         return;
-    if (HistoryStore* store = m_channel->history())
-        store->record(LinkKey{m_siteId, m_pageUrl}, RecordedCheck{Now(), verdict, details, false});
+    // Both fetches of a confirmed loss; when Stop cut the pause short, the first is the check.
+    if (m_confirmation && m_firstFetch)
+        recorder->recordCheck(key, *m_firstFetch);
+    recorder->recordCheck(key, check);
 }
 
 void ThreadDoCheck::ShowResult()
 {
+    // A deleted row's history is gone: nothing of it is recorded again.
     if (!rowPresent())
         return;
     const RecordedCheck check{Now(), CheckResult, m_details, m_confirmation};
-    // Kept under the address that was fetched, which an edit meanwhile may have changed.
-    if (HistoryStore* store = m_channel->history())
-        store->record(LinkKey{m_siteId, m_pageUrl}, check);
+    Record(check);
     {
         LinkList::Update update(m_channel->links(), LinkList::Sorting::Paced);
         m_channel->links().setVerdict(*MonitorInfo, CheckResult, check.at, std::move(m_details),

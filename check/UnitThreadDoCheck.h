@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CheckChannel;
 
@@ -18,7 +19,8 @@ class CheckChannel;
 //
 // A link found before whose fetch now fails is fetched once more after a pause (config.ini's
 // "Check" section), so that one passing failure never reports a loss; both fetches are recorded in
-// the check history, the verdict is the second's. Stop ends the pause, and the first verdict stands.
+// the check history when the verdict arrives, the verdict is the second's. Stop ends the pause, and
+// the first verdict stands, recorded once. A check that shut-down cuts short records nothing.
 //
 // Start() runs on the UI thread: it counts the check in (RunningChecks + 1) and hands it to the pool.
 // The check copies PageUrl and SiteUrl there and keeps its record alive; everything it does to the
@@ -43,8 +45,8 @@ private:
     bool wantsConfirmation() const;
     // Call-overs, run on the UI thread.
     void ShowChecking();
-    void RecordFirst(LinkStatus verdict, const CheckDetails& details);
     void ShowResult();
+    void Record(const RecordedCheck& check);
     void Finish();
     bool rowPresent() const;
 
@@ -57,6 +59,8 @@ private:
     const std::int32_t m_siteId;
     // The link's latest check before this one, what this one is compared with.
     const RecordedCheck m_previous;
+    // Stop ends the pause of a check begun before it, also one that has not begun pausing yet.
+    const unsigned m_pausesEnded;
     // Milliseconds before a lost link is fetched again; negative when it is not. Read on the
     // worker's thread, as the fetch's settings are.
     int m_confirmPauseMs = -1;
@@ -64,4 +68,6 @@ private:
     // What the check found out beside the verdict; handed to the record with it.
     CheckDetails m_details;
     bool m_confirmation = false;  // the verdict is a second fetch's
+    // The first fetch of a loss being confirmed, as it came out; UI thread only.
+    std::optional<RecordedCheck> m_firstFetch;
 };

@@ -136,6 +136,14 @@ private:
 // check is stale.
 std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt);
 
+// Where the checks of a walk are recorded, each as its outcome reaches the UI thread; a confirmed
+// loss comes as two checks, its first fetch before the second.
+class CheckRecorder {
+public:
+    virtual ~CheckRecorder() = default;
+    virtual void recordCheck(const LinkKey& key, const RecordedCheck& check) = 0;
+};
+
 // Times in the history of one link; 0 means none.
 struct HistorySummary {
     double firstChecked = 0;

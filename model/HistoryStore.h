@@ -68,7 +68,7 @@ struct HistoryOptions {
 //   exits (flush(), or destroying the store, which may run beside the rest of the exit); print
 //   problem() on standard error when one came. It leaves the quick check of the whole file
 //   (verifyOnOpen) to the window, to stay light.
-class HistoryStore {
+class HistoryStore : public CheckRecorder {
 public:
     static constexpr char FileName[] = "History.db";
     using ProblemHandler = std::function<void(const QString& text)>;
@@ -80,7 +80,7 @@ public:
     explicit HistoryStore(const QString& path, ProblemHandler onProblem = {}, HistoryOptions options = {},
                           CommitHandler onCommitted = {});
     // Commits what is queued (waiting at most the busy time-out for a lock) and stops the writer.
-    ~HistoryStore();
+    ~HistoryStore() override;
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
@@ -98,6 +98,7 @@ public:
     // `previous`, when given, is the link's latest check as latestChecks() gave it: with it the
     // writer need not look the link up while the file still holds that check as the link's latest.
     void record(const LinkKey& key, const RecordedCheck& check, std::optional<PreviousCheck> previous = std::nullopt);
+    void recordCheck(const LinkKey& key, const RecordedCheck& check) override { record(key, check); }
     // Deletes the link's history.
     void forget(const LinkKey& key);
     // Moves the link's history to a new key. When the new key already has a history, that one stays
