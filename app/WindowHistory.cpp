@@ -94,21 +94,6 @@ void WindowHistory::restore(std::vector<LinkRecord>& records)
     m_freeing = std::async(std::launch::async, [gone = std::move(latest)]() mutable { gone = {}; });
 }
 
-bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry)
-{
-    const LinkStatus verdict = entry.check.verdict;
-    if (verdict != lsFound && verdict != lsNotFound && verdict != lsConnectionError)
-        return false;
-    const std::optional<double> lastCheck = RestoredLastCheck(link.LastCheck, entry.check.at);
-    if (!lastCheck)
-        return false;
-    link.LastCheck = *lastCheck;
-    link.Status = verdict;
-    link.Details.set(entry.check.details);
-    link.Changes = entry.changes;
-    return true;
-}
-
 void WindowHistory::forget(const std::vector<LinkKey>& keys, const LinkList& links)
 {
     if (!m_store || keys.empty())

@@ -64,6 +64,3 @@ private:
     bool m_warned = false;
     std::atomic<bool> m_commitPosted{false};
 };
-
-// The applied restore rule for one record, without the store: true when `entry` was taken.
-bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry);

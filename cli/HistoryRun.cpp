@@ -39,6 +39,19 @@ void HistoryRun::reportOnce(const QString& text)
         m_onProblem(text);
 }
 
+void HistoryRun::restore(LinkList& links) const
+{
+    if (m_previous.isEmpty())
+        return;
+    LinkList::Update update(links);
+    for (const LinkRecord& record : links.records()) {
+        const HistoryEntry* entry = m_previous.find(LinkKey{record->SiteId, record->PageUrl});
+        rMonitorInfo restored = *record;
+        if (entry && RestoreFromEntry(restored, *entry))
+            links.setVerdict(*record, restored.Status, restored.LastCheck, restored.Details.get(), restored.Changes);
+    }
+}
+
 void HistoryRun::watch(LinkList& links)
 {
     m_links = &links;
@@ -80,13 +93,17 @@ void HistoryRun::rowChanged(int visibleRow)
         return;
     m_seen.insert(link.get(), link->LastCheck);
 
-    const LinkKey key{link->SiteId, link->PageUrl};
-    const RecordedCheck check = CheckOfLink(*link);
-    std::optional<PreviousCheck> previous = m_previous.previousCheck(key);
-    const HistoryChanges changes = previous ? ChangesBetween(previous->check, check) : 0;
+    const HistoryEntry* previous = m_previous.find(LinkKey{link->SiteId, link->PageUrl});
+    const HistoryChanges changes = previous ? ChangesBetween(previous->check, CheckOfLink(*link)) : 0;
     m_changes.insert(link.get(), changes);
     if (changes & ChangeLost)
         m_lost.push_back(link);
+}
+
+void HistoryRun::recordCheck(const LinkKey& key, const RecordedCheck& check)
+{
+    // The link's latest check as read at the start: the first fetch of a confirmed loss goes after
+    // it; the second, which comes after the first, the store finds on its own.
     if (m_store && m_record)
-        m_store->record(key, check, std::move(previous));
+        m_store->record(key, check, m_previous.previousCheck(key));
 }

@@ -17,12 +17,14 @@
 class LinkList;
 
 // The check history during one run of quorvane-check. Before checking it reads the latest recorded
-// check of every link; then, watching the links list, it records each check the moment its verdict
-// arrives and works out what changed since the link's previous check.
+// check of every link and gives it back to the links, as the window does at start-up, so that a link
+// found before whose fetch fails has its loss confirmed. The checks then record their fetches through
+// it (as the links' CheckRecorder), and, watching the links list, it works out what changed at each
+// link's check since the one before.
 //
 // Everything but the store's own writer, and its closing after finish(), runs on the thread that
 // owns the list.
-class HistoryRun : public LinkListObserver {
+class HistoryRun : public LinkListObserver, public CheckRecorder {
 public:
     using ProblemHandler = std::function<void(const QString& text)>;
 
@@ -34,6 +36,9 @@ public:
     HistoryRun(const HistoryRun&) = delete;
     HistoryRun& operator=(const HistoryRun&) = delete;
 
+    // Gives each link the verdict and details of its latest recorded check, by the window's restore
+    // rule. Before watch(): the links' own verdicts are not what this run changed.
+    void restore(LinkList& links) const;
     // Starts watching the list, which must outlive the run or be unwatched first.
     void watch(LinkList& links);
     void unwatch();
@@ -51,8 +56,11 @@ public:
     // The links found at their previous check and not found or failing now, in the order their
     // checks finished.
     const std::vector<LinkRecord>& lost() const { return m_lost; }
+    // How many links have had their check in this run.
+    int checkedCount() const { return int(m_seen.size()); }
 
     void rowChanged(int visibleRow) override;
+    void recordCheck(const LinkKey& key, const RecordedCheck& check) override;
 
 private:
     void reportOnce(const QString& text);
@@ -64,7 +72,7 @@ private:
     LatestChecks m_previous;
     LinkList* m_links = nullptr;
     // Per row of this run: the time of the check last taken in, so that a row announced twice for
-    // one check is recorded once.
+    // one check is taken in once.
     QHash<const rMonitorInfo*, double> m_seen;
     QHash<const rMonitorInfo*, HistoryChanges> m_changes;
     std::vector<LinkRecord> m_lost;

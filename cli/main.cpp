@@ -146,16 +146,20 @@ Options ParseArguments(int argc, char** argv)
 }
 
 // "checked 120 of 5000" on one terminal line, rewritten in place.
+// Links start with the verdicts of their latest recorded checks, so the checks of this run are
+// counted as they finish.
 class Progress {
 public:
-    explicit Progress(const LinkList& links) : m_links(links), m_enabled(::isatty(STDERR_FILENO) == 1) {}
+    Progress(const LinkList& links, const HistoryRun& run)
+        : m_links(links), m_run(run), m_enabled(::isatty(STDERR_FILENO) == 1)
+    {
+    }
 
     void update()
     {
         if (!m_enabled)
             return;
-        const int checked = m_links.CountVisibleWithStatus(lsFound) + m_links.CountVisibleWithStatus(lsNotFound) +
-            m_links.CountVisibleWithStatus(lsConnectionError);
+        const int checked = m_run.checkedCount();
         if (checked == m_shown)
             return;
         m_shown = checked;
@@ -170,6 +174,7 @@ public:
 
 private:
     const LinkList& m_links;
+    const HistoryRun& m_run;
     const bool m_enabled;
     int m_shown = -1;
 };
@@ -224,10 +229,12 @@ int main(int argc, char** argv)
     HistoryRun history(
         options.appDir + QLatin1StringView(HistoryStore::FileName), options.record,
         [](const QString& text) { Write(stderr, "quorvane-check: " + text.toLocal8Bit() + '\n'); }, historyOptions);
+    history.restore(links);
     history.watch(links);
 
-    Progress progress(links);
+    Progress progress(links, history);
     CheckDispatcher dispatcher(links, websites, settings);
+    dispatcher.setRecorder(&history);
     dispatcher.setAnalysePages(options.details);
     dispatcher.setRefreshStatusBar([&progress] { progress.update(); });
     try {

@@ -144,3 +144,18 @@ std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt
         return std::nullopt;
     return checkedSecond > storedSecond ? checkedAt : storedLastCheck;
 }
+
+bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry)
+{
+    const LinkStatus verdict = entry.check.verdict;
+    if (verdict != lsFound && verdict != lsNotFound && verdict != lsConnectionError)
+        return false;
+    const std::optional<double> lastCheck = RestoredLastCheck(link.LastCheck, entry.check.at);
+    if (!lastCheck)
+        return false;
+    link.LastCheck = *lastCheck;
+    link.Status = verdict;
+    link.Details.set(entry.check.details);
+    link.Changes = entry.changes;
+    return true;
+}

@@ -135,6 +135,9 @@ private:
 // then takes (the check's time when it is newer, the stored one otherwise), or nothing when the
 // check is stale.
 std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt);
+// The rule applied to one link: true when `entry` was taken, its verdict, details, changes and
+// (when newer) time then being the link's.
+bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry);
 
 // Where the checks of a walk are recorded, each as its outcome reaches the UI thread; a confirmed
 // loss comes as two checks, its first fetch before the second.

@@ -53,7 +53,8 @@ protected:
         write("MySites.txt",
               WebsiteToLine({"My site", mySite, 1}) + "\r\n" + WebsiteToLine({"Other  Site", "www.other.test", 2}) +
                   "\r\n");
-        write("config.ini", "[Common]\r\nThreadCount=2\r\n");
+        // A link found before whose page fails is fetched once more, here at once.
+        write("config.ini", "[Common]\r\nThreadCount=2\r\n[Check]\r\nConfirmPause=0\r\n");
     }
 
     void write(const char* name, const QByteArray& bytes)
@@ -63,10 +64,13 @@ protected:
         file.write(bytes);
     }
 
-    // Lets every page be fetched once more.
-    void serveAgain()
+    // Lets every page be fetched once more, and those of `lost` (found before, failing now) twice,
+    // since such a loss is confirmed by a second fetch.
+    void serveAgain(std::initializer_list<std::size_t> lost = {})
     {
         for (std::size_t i = 0; i < m_servers.size(); ++i)
+            m_servers[i]->answer(m_pages[i].second);
+        for (const std::size_t i : lost)
             m_servers[i]->answer(m_pages[i].second);
     }
 
@@ -193,7 +197,7 @@ TEST_F(QuorvaneCheck, RecordsEveryCheckAndPrintsOnlyTheChanges)
 
     m_pages[0].second = OkResponse("no link here");
     m_pages[1].second = OkResponse("<a href=\"http://www.my-site.test/\">");
-    serveAgain();
+    serveAgain({0});
     const Outcome second = run({QStringLiteral("--changes"), QStringLiteral("--appdir"), m_dir.path()});
     EXPECT_EQ(second.exitCode, 1) << second.err.toStdString();
     // The pages' links changed with the verdicts.
@@ -214,7 +218,14 @@ TEST_F(QuorvaneCheck, RecordsEveryCheckAndPrintsOnlyTheChanges)
     HistoryStore store(m_dir.filePath(QLatin1StringView(HistoryStore::FileName)));
     ASSERT_TRUE(store.isReadable()) << store.problem().toStdString();
     EXPECT_EQ(store.latestChecks().size(), 5);
-    EXPECT_EQ(store.summary({1, m_urls[0]}).checkCount, 3);
+    // Both fetches that confirmed the loss are there.
+    EXPECT_EQ(store.summary({1, m_urls[0]}).checkCount, 4);
+    const std::vector<HistoryEntry> lost = store.history({1, m_urls[0]}, 10);
+    ASSERT_EQ(lost.size(), 4u);
+    EXPECT_TRUE(lost[1].check.confirmation);
+    EXPECT_EQ(lost[1].check.verdict, lsNotFound);
+    EXPECT_FALSE(lost[2].check.confirmation);
+    EXPECT_EQ(lost[2].check.verdict, lsNotFound);
     const HistoryEntry latest = store.history({2, m_urls[2]}, 10).front();
     EXPECT_EQ(latest.check.verdict, lsFound);
     EXPECT_EQ(latest.check.details.linkKind(), LinkKind::Followed);
@@ -230,7 +241,7 @@ TEST_F(QuorvaneCheck, NoRecordLeavesTheHistoryAlone)
     serveAgain();
     run({QStringLiteral("--appdir"), m_dir.path()});
     m_pages[0].second = OkResponse("no link here");
-    serveAgain();
+    serveAgain({0});
     // Without recording, what changed is still measured against the history there is.
     const Outcome compared =
         run({QStringLiteral("--no-record"), QStringLiteral("--changes"), QStringLiteral("--appdir"), m_dir.path()});
@@ -271,7 +282,7 @@ TEST_F(QuorvaneCheck, NotifyWithoutASessionBusIsOneLineOnStandardError)
     EXPECT_EQ(quiet.err, "");
 
     m_pages[0].second = OkResponse("no link here");
-    serveAgain();
+    serveAgain({0});
     const Outcome lost = run({QStringLiteral("--notify"), QStringLiteral("--appdir"), m_dir.path()}, {}, environment);
     EXPECT_EQ(lost.exitCode, 1) << lost.err.toStdString();
     EXPECT_TRUE(lost.out.startsWith("not-found\tMy site\t" + m_urls[0] + '\n'));

@@ -64,15 +64,18 @@ TEST(LostLinksNotification, ListsTheFirstTenEscapedAndCountsTheRest)
     EXPECT_EQ(lines[10], QStringLiteral("and 2 more"));
 }
 
-// Rows announced as the list changes: a link going to "checking" is no check, and one check
-// announced twice (its verdict, then a repaint) is recorded once.
-TEST(HistoryRun, RecordsEachVerdictOnceAndFindsTheLostLinks)
+// Before the walk each link takes its latest recorded check, so that a loss of a link found before
+// is confirmed. The checks then record through the run, a confirmed loss as both its fetches, and
+// the rows it watches tell what changed: a link going to "checking" is no check, and one check
+// announced twice (its verdict, then a repaint) is taken in once.
+TEST(HistoryRun, GivesTheLinksTheirLatestChecksRecordsEveryFetchAndFindsTheLostLinks)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("History.db"));
+    const LinkKey keyA{3, "http://a.example/"};
     {
         HistoryStore store(path);
-        store.record({3, "http://a.example/"}, {45000.5, lsFound, {}, false});
+        store.record(keyA, {45000.5, lsFound, {}, false});
         store.record({3, "http://b.example/"}, {45000.5, lsNotFound, {}, false});
     }
     LinkList links;
@@ -84,13 +87,24 @@ TEST(HistoryRun, RecordsEachVerdictOnceAndFindsTheLostLinks)
     QStringList problems;
     {
         HistoryRun run(path, true, [&](const QString& text) { problems.append(text); });
+        run.restore(links);
+        EXPECT_EQ(a->Status, lsFound);
+        EXPECT_EQ(a->LastCheck, 45000.5);
+        EXPECT_EQ(b->Status, lsNotFound);
+        EXPECT_EQ(c->Status, lsUnchecked);
         run.watch(links);
+        EXPECT_EQ(run.checkedCount(), 0);
         for (const LinkRecord& link : {a, b, c})
             links.setStatus(*link, lsChecking);
-        links.setVerdict(*a, lsNotFound, 45001.5);
+        run.recordCheck(keyA, {45001.5, lsNotFound, {}, false});
+        run.recordCheck(keyA, {45001.6, lsNotFound, {}, true});
+        links.setVerdict(*a, lsNotFound, 45001.6);
+        run.recordCheck({3, "http://b.example/"}, {45001.5, lsFound, {}, false});
         links.setVerdict(*b, lsFound, 45001.5);
+        run.recordCheck({3, "http://c.example/"}, {45001.5, lsConnectionError, {}, false});
         links.setVerdict(*c, lsConnectionError, 45001.5);
         links.setStatus(*a, lsNotFound);
+        EXPECT_EQ(run.checkedCount(), 3);
         EXPECT_EQ(run.changesOf(*a), ChangeLost);
         EXPECT_EQ(run.changesOf(*b), ChangeBack);
         EXPECT_EQ(run.changesOf(*c), 0);
@@ -101,7 +115,11 @@ TEST(HistoryRun, RecordsEachVerdictOnceAndFindsTheLostLinks)
     }
     EXPECT_TRUE(problems.isEmpty());
     HistoryStore store(path);
-    EXPECT_EQ(store.summary({3, "http://a.example/"}).checkCount, 2);
+    const std::vector<HistoryEntry> history = store.history(keyA);
+    ASSERT_EQ(history.size(), 3u);
+    EXPECT_TRUE(history[0].check.confirmation);
+    EXPECT_EQ(history[0].changes & ChangeLost, ChangeLost);
+    EXPECT_EQ(history[1].changes & ChangeLost, ChangeLost);
     EXPECT_EQ(store.summary({3, "http://c.example/"}).checkCount, 1);
 }
 
