@@ -18,6 +18,8 @@ HistoryRun::HistoryRun(const QString& path, bool record, ProblemHandler onProble
 {
     if (!record && !QFileInfo::exists(path))
         return;
+    // A run told not to record leaves the file exactly as it is, whatever it holds.
+    options.readOnly = !record;
     m_store = std::make_unique<HistoryStore>(
         path, [this](const QString& text) { reportOnce(text); }, options);
     if (m_store->isReadable())

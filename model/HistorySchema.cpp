@@ -108,33 +108,34 @@ std::span<const SchemaStep> HistorySchemaSteps()
     return Steps;
 }
 
-SchemaState PrepareSchema(SqliteDb& db, std::span<const SchemaStep> steps)
+std::optional<SchemaState> SchemaStateOf(SqliteDb& db, std::span<const SchemaStep> steps)
 {
     const int newest = steps.empty() ? 0 : steps.back().toVersion;
-    const auto check = [&]() -> std::optional<SchemaState> {
-        const qint64 version = db.integer("PRAGMA user_version");
-        const qint64 application = db.integer("PRAGMA application_id");
-        if (version == 0) {
-            // A database with tables but no version is someone else's.
-            if (db.integer("SELECT count(*) FROM sqlite_schema") > 0)
-                return SchemaState::Foreign;
-            return std::nullopt;
-        }
-        if (application != HistoryApplicationId)
+    const qint64 version = db.integer("PRAGMA user_version");
+    const qint64 application = db.integer("PRAGMA application_id");
+    if (version == 0) {
+        // A database with tables but no version is someone else's.
+        if (db.integer("SELECT count(*) FROM sqlite_schema") > 0)
             return SchemaState::Foreign;
-        if (version > newest)
-            return SchemaState::Newer;
-        if (version == newest)
-            return HasRequiredColumns(db) ? SchemaState::Ready : SchemaState::Foreign;
         return std::nullopt;
-    };
+    }
+    if (application != HistoryApplicationId)
+        return SchemaState::Foreign;
+    if (version > newest)
+        return SchemaState::Newer;
+    if (version == newest)
+        return HasRequiredColumns(db) ? SchemaState::Ready : SchemaState::Foreign;
+    return std::nullopt;
+}
 
-    if (const std::optional<SchemaState> state = check())
+SchemaState PrepareSchema(SqliteDb& db, std::span<const SchemaStep> steps)
+{
+    if (const std::optional<SchemaState> state = SchemaStateOf(db, steps))
         return *state;
 
     SqliteTransaction transaction(db, SqliteTransaction::Kind::Write);
     // Another process may have done it while this one waited for the lock.
-    if (const std::optional<SchemaState> state = check())
+    if (const std::optional<SchemaState> state = SchemaStateOf(db, steps))
         return *state;
     const qint64 version = db.integer("PRAGMA user_version");
     for (const SchemaStep& step : steps) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 
 class SqliteDb;
@@ -37,3 +38,6 @@ enum class SchemaState {
 // SqliteError when the file cannot be read or written (SQLITE_NOTADB for a file that is not a
 // database at all).
 SchemaState PrepareSchema(SqliteDb& db, std::span<const SchemaStep> steps);
+// The file's state as it is, without changing it: nothing when it is empty or of an older version
+// that PrepareSchema would bring up to date. Throws SqliteError as PrepareSchema does.
+std::optional<SchemaState> SchemaStateOf(SqliteDb& db, std::span<const SchemaStep> steps);

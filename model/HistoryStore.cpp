@@ -117,6 +117,10 @@ void Configure(SqliteDb& db)
 
 void HistoryStore::open()
 {
+    if (m_options.readOnly) {
+        openForReading();
+        return;
+    }
     try {
         auto db = std::make_unique<SqliteDb>(m_path, SqliteDb::Mode::ReadWriteCreate, m_options.busyTimeoutMs);
         switch (PrepareSchema(*db, m_options.schema)) {
@@ -153,6 +157,25 @@ void HistoryStore::open()
         SqliteDb writer = replaceDamaged(error);
         if (writer.isOpen())
             startWriter(std::move(writer));
+    }
+}
+
+void HistoryStore::openForReading()
+{
+    try {
+        auto db = std::make_unique<SqliteDb>(m_path, SqliteDb::Mode::ReadOnly, m_options.busyTimeoutMs);
+        const std::optional<SchemaState> state = SchemaStateOf(*db, m_options.schema);
+        if (state == SchemaState::Newer) {
+            switchOff(Trouble::Newer, {});
+        } else if (state == SchemaState::Foreign) {
+            switchOff(Trouble::Damaged, QStringLiteral("not a history file of Quorvane"));
+        } else if (state == SchemaState::Ready) {
+            std::lock_guard lock(m_readMutex);
+            m_reader = std::move(db);
+            m_readable = true;
+        }
+    } catch (const SqliteError& error) {
+        switchOff(classify(error), QString::fromUtf8(error.what()));
     }
 }
 

@@ -26,6 +26,9 @@ struct HistoryOptions {
     // Whether the writer runs SQLite's quick check of the whole file before its first commit (which
     // then waits for it: about a second of CPU for a file of 3,000,000 checks).
     bool verifyOnOpen = true;
+    // Only reads: no writer, and the file is never changed (not brought up to date, not set aside
+    // when damaged); a file of an older version gives nothing.
+    bool readOnly = false;
     // The schema steps; tests put others here.
     std::span<const SchemaStep> schema = HistorySchemaSteps();
 };
@@ -119,6 +122,7 @@ private:
     enum class Trouble { Damaged, Newer, Locked, Full, ReadOnly, Other };
 
     void open();
+    void openForReading();
     SqliteDb openWriter();
     void startWriter(SqliteDb db);
     SqliteDb replaceDamaged(const SqliteError& error);

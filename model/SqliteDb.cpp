@@ -24,7 +24,7 @@ SqliteDb::SqliteDb(const QString& path, Mode mode, int busyTimeoutMs)
     // SQLite has started, the call changes nothing and fails harmlessly.
     static const int memoryStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
     Q_UNUSED(memoryStatistics);
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     if (mode == Mode::ReadWriteCreate)
         flags |= SQLITE_OPEN_CREATE;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);

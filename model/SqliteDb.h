@@ -31,7 +31,7 @@ private:
 // mutex, so whoever shares it across threads must serialise the calls.
 class SqliteDb {
 public:
-    enum class Mode { ReadWriteCreate, ReadWrite };
+    enum class Mode { ReadWriteCreate, ReadWrite, ReadOnly };
 
     SqliteDb() = default;
     // Throws SqliteError. The connection rejects schema tricks of hand-made files (defensive mode,

@@ -3,6 +3,8 @@
 #include "model/LinkList.h"
 #include "model/WebsiteTree.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -121,6 +123,45 @@ TEST(HistoryRun, GivesTheLinksTheirLatestChecksRecordsEveryFetchAndFindsTheLostL
     EXPECT_EQ(history[0].changes & ChangeLost, ChangeLost);
     EXPECT_EQ(history[1].changes & ChangeLost, ChangeLost);
     EXPECT_EQ(store.summary({3, "http://c.example/"}).checkCount, 1);
+}
+
+// Told not to record, the run reads the history to tell what changed and leaves the file exactly as
+// it is, a damaged one included.
+TEST(HistoryRun, WithoutRecordingTheFileIsNeverWritten)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("History.db"));
+    {
+        HistoryStore store(path);
+        store.record({3, "http://a.example/"}, {45000.5, lsFound, {}, false});
+    }
+    LinkList links;
+    const LinkRecord a = Link("http://a.example/");
+    links.appendMany({a});
+    {
+        HistoryRun run(path, false, {});
+        run.restore(links);
+        run.watch(links);
+        run.recordCheck({3, "http://a.example/"}, {45001.5, lsNotFound, {}, false});
+        links.setVerdict(*a, lsNotFound, 45001.5);
+        EXPECT_EQ(run.changesOf(*a), ChangeLost);
+        run.unwatch();
+    }
+    EXPECT_EQ(HistoryStore(path).summary({3, "http://a.example/"}).checkCount, 1);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(8192, 'x'));
+    file.close();
+    QStringList problems;
+    {
+        HistoryRun run(path, false, [&](const QString& text) { problems.append(text); });
+        run.restore(links);
+    }
+    EXPECT_EQ(problems.size(), 1);
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*damaged*")}, QDir::Files).isEmpty());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray(8192, 'x'));
 }
 
 }  // namespace
