@@ -80,10 +80,11 @@ HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
         return summary;
 
     // Newest first: the run of verdicts the latest check belongs to, and what came before it.
-    SqliteStatement rows(db, "SELECT at, verdict FROM checks WHERE link = ?1 ORDER BY n DESC");
+    SqliteStatement rows(db, "SELECT at, verdict, flags FROM checks WHERE link = ?1 ORDER BY n DESC");
     rows.bind(1, *id);
     std::optional<bool> latestFound;
     bool runEnded = false;
+    bool newerConfirmsFound = false;
     double runStart = 0;
     while (rows.step()) {
         const qint64 at = rows.integer(0);
@@ -93,9 +94,12 @@ HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
         ++summary.checkCount;
         summary.firstChecked = MsToDayCount(at);
         const bool found = *verdict == lsFound;
+        // A failure that the second fetch made to confirm it found wrong: the link was not lost.
+        const bool disproved = !found && newerConfirmsFound;
+        newerConfirmsFound = found && (rows.integer(2) & FlagConfirmation);
         if (!latestFound)
             latestFound = found;
-        if (runEnded)
+        if (runEnded || disproved)
             continue;
         if (found != *latestFound) {
             runEnded = true;
