@@ -28,7 +28,11 @@ LatestChecks ReadLatestChecks(SqliteDb& db)
     LatestChecks latest;
     // Ids only grow, so the largest bounds the number of rows without counting them.
     latest.reserve(static_cast<qsizetype>(std::clamp<qint64>(db.integer("SELECT max(id) FROM links"), 0, 1 << 22)));
-    SqliteStatement rows(db, "SELECT site_id, page_url, at, verdict, changes, details, id, newest FROM links");
+    // Only a blob can be a page address: the look-ups bind the address as a blob, so a row whose address
+    // was edited into text by hand would never be found again, and its key would get a second row.
+    SqliteStatement rows(db,
+                         "SELECT site_id, page_url, at, verdict, changes, details, id, newest FROM links "
+                         "WHERE typeof(page_url) = 'blob'");
     while (rows.step()) {
         const QByteArrayView pageUrl = rows.blob(1);
         const qint64 at = rows.integer(2);

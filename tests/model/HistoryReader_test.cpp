@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 const LinkKey Garden{1, "http://www.partner.test/links/"};
@@ -57,4 +59,35 @@ TEST(HistoryReader, AConfirmedLossCountsFromTheFirstFailingFetch)
     store.record(Garden, Check(MinuteAfterStart(30), lsNotFound, CheckFacts()));
     ASSERT_TRUE(store.flush());
     EXPECT_EQ(store.summary(Garden), (HistorySummary{MinuteAfterStart(0), 0, MinuteAfterStart(20), 6}));
+}
+
+// A page address edited into text by hand no longer matches the address the program looks up, which
+// is bytes: the link starts a history of its own again instead of reading the stale row every time.
+TEST(HistoryReader, ALinkRowWhoseAddressWasEditedIntoTextIsPassedOver)
+{
+    HistoryDir dir;
+    auto store = std::make_unique<HistoryStore>(dir.file(), nullptr, TestHistoryOptions());
+    store->record(Garden, Check(MinuteAfterStart(0), lsFound, FollowedFacts()));
+    store.reset();
+    RawSql(dir.file(), "UPDATE links SET page_url = 'http://www.partner.test/links/', verdict = 3 WHERE id = 1");
+
+    store = std::make_unique<HistoryStore>(dir.file(), nullptr, TestHistoryOptions());
+    EXPECT_TRUE(store->latestChecks().isEmpty());
+    EXPECT_TRUE(store->history(Garden).empty());
+    EXPECT_EQ(store->summary(Garden), HistorySummary());
+
+    for (int minute = 1; minute <= 3; ++minute) {
+        const LatestChecks latest = store->latestChecks();
+        store->record(Garden, Check(MinuteAfterStart(minute), lsFound, FollowedFacts()), latest.previousCheck(Garden));
+        ASSERT_TRUE(store->flush());
+    }
+    const LatestChecks latest = store->latestChecks();
+    ASSERT_EQ(latest.size(), 1);
+    EXPECT_EQ(latest.value(Garden).check.at, MinuteAfterStart(3));
+    EXPECT_EQ(latest.value(Garden).changes, 0);
+    EXPECT_EQ(Checks(store->history(Garden)).size(), 3u);
+    EXPECT_EQ(store->summary(Garden), (HistorySummary{MinuteAfterStart(1), MinuteAfterStart(1), 0, 3}));
+    // The text row is left as the hand edit made it.
+    EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM links"), "2");
+    EXPECT_EQ(RawValue(dir.file(), "SELECT verdict FROM links WHERE typeof(page_url) = 'text'"), "3");
 }
