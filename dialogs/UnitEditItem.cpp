@@ -83,11 +83,9 @@ void StoreEditedLink(LinkList& links, const rMonitorInfo& record, const rMonitor
     LinkList::Update update(links);
     if (!links.updateFields(record, values))
         return;
-    if (uncheck) {
-        links.setStatus(record, lsUnchecked);
-        // They told of the page or website the link had before.
-        links.setDetails(record, CheckDetails());
-    }
+    // The details and the change told of the page or website the link had before.
+    if (uncheck)
+        links.setVerdict(record, lsUnchecked, values.LastCheck, CheckDetails(), 0);
 }
 
 TfrmEditItem::TfrmEditItem(const WebsiteTree& websites, QWidget* parent)

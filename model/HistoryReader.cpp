@@ -28,7 +28,11 @@ LatestChecks ReadLatestChecks(SqliteDb& db)
     LatestChecks latest;
     // Ids only grow, so the largest bounds the number of rows without counting them.
     latest.reserve(static_cast<qsizetype>(std::clamp<qint64>(db.integer("SELECT max(id) FROM links"), 0, 1 << 22)));
-    SqliteStatement rows(db, "SELECT site_id, page_url, at, verdict, changes, details, id, newest FROM links");
+    // Only a blob can be a page address: the look-ups bind the address as a blob, so a row whose address
+    // was edited into text by hand would never be found again, and its key would get a second row.
+    SqliteStatement rows(db,
+                         "SELECT site_id, page_url, at, verdict, changes, details, id, newest FROM links "
+                         "WHERE typeof(page_url) = 'blob'");
     while (rows.step()) {
         const QByteArrayView pageUrl = rows.blob(1);
         const qint64 at = rows.integer(2);
@@ -80,10 +84,11 @@ HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
         return summary;
 
     // Newest first: the run of verdicts the latest check belongs to, and what came before it.
-    SqliteStatement rows(db, "SELECT at, verdict FROM checks WHERE link = ?1 ORDER BY n DESC");
+    SqliteStatement rows(db, "SELECT at, verdict, flags FROM checks WHERE link = ?1 ORDER BY n DESC");
     rows.bind(1, *id);
     std::optional<bool> latestFound;
     bool runEnded = false;
+    bool newerConfirmsFound = false;
     double runStart = 0;
     while (rows.step()) {
         const qint64 at = rows.integer(0);
@@ -93,9 +98,12 @@ HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
         ++summary.checkCount;
         summary.firstChecked = MsToDayCount(at);
         const bool found = *verdict == lsFound;
+        // A failure that the second fetch made to confirm it found wrong: the link was not lost.
+        const bool disproved = !found && newerConfirmsFound;
+        newerConfirmsFound = found && (rows.integer(2) & FlagConfirmation);
         if (!latestFound)
             latestFound = found;
-        if (runEnded)
+        if (runEnded || disproved)
             continue;
         if (found != *latestFound) {
             runEnded = true;

@@ -1,5 +1,6 @@
 #include "dialogs/UnitEditItem.h"
 #include "gui/ModalScript.h"
+#include "model/CheckHistory.h"
 #include "model/Clock.h"
 #include "model/LinkList.h"
 #include "model/TextUtil.h"
@@ -359,6 +360,41 @@ TEST_F(EditExistingTest, NewAddressOrWebsiteMakesTheLinkUncheckedAgain)
     }
     EXPECT_EQ(links.CountVisibleWithStatus(lsUnchecked), 2);
     EXPECT_EQ(links.CountVisibleWithStatus(lsFound), 0);
+}
+
+TEST_F(EditExistingTest, OnlyALinkMadeUncheckedForgetsWhatChangedAtItsLastCheck)
+{
+    const auto changed = [this](const char* page, LinkStatus status) {
+        LinkRecord link = Link(1, page, status, 40000, 45000);
+        link->Changes = ChangeLost;
+        return insert(link);
+    };
+    const LinkRecord readdressed = changed("http://a.example/", lsNotFound);
+    const LinkRecord sameTarget = changed("http://b.example/", lsNotFound);
+    const LinkRecord checking = changed("http://c.example/", lsChecking);
+    const auto withPage = [](const LinkRecord& link, const char* page) {
+        rMonitorInfo entered = *link;
+        entered.PageUrl = page;
+        return entered;
+    };
+    StoreEditedLink(links, *readdressed, withPage(readdressed, "http://a.example/new"));
+    rMonitorInfo contact = *sameTarget;
+    contact.FirstName = "Bo";
+    StoreEditedLink(links, *sameTarget, contact);
+    StoreEditedLink(links, *checking, withPage(checking, "http://c.example/new"));
+
+    EXPECT_EQ(readdressed->Status, lsUnchecked);
+    EXPECT_EQ(readdressed->Changes, 0);
+    EXPECT_EQ(sameTarget->Status, lsNotFound);
+    EXPECT_EQ(sameTarget->Changes, ChangeLost);
+    // The running check reports over the row, change included, when it ends.
+    EXPECT_EQ(checking->Status, lsChecking);
+    EXPECT_EQ(checking->Changes, ChangeLost);
+
+    links.setChangedOnly(true);
+    links.ShowAllItems();
+    EXPECT_EQ(links.visibleCount(), 2);
+    EXPECT_EQ(links.CountVisibleWithStatus(lsUnchecked), 0);
 }
 
 TEST_F(EditExistingTest, CreatedZeroBecomesNowAndAGoneWebsiteBecomesTheFirst)
