@@ -48,8 +48,10 @@ void HistoryRun::restore(LinkList& links) const
     LinkList::Update update(links);
     for (const LinkRecord& record : links.records()) {
         const HistoryEntry* entry = m_previous.find(LinkKey{record->SiteId, record->PageUrl});
+        if (!entry)
+            continue;
         rMonitorInfo restored = *record;
-        if (entry && RestoreFromEntry(restored, *entry))
+        if (RestoreFromEntry(restored, *entry))
             links.setVerdict(*record, restored.Status, restored.LastCheck, restored.Details.get(), restored.Changes);
     }
 }
