@@ -63,14 +63,14 @@ struct HistoryOptions {
 //   link's LastCheck. ChangesBetween(the link's previous verdict and details, the new ones) gives what
 //   changed at once, without waiting for the store. A confirming second fetch is recorded with
 //   `confirmation` set, after the first.
-// - Deleting a link: forget() its key, unless another row has the same key. Editing a link's page
-//   address or website: rename() the old key to the new one, so that its history follows the row
-//   the user sees (the store keeps the new key's own history if it has one).
-// - quorvane-check: read latestChecks() before checking to know each link's previous check, record
-//   every result with that check handed back (LatestChecks::previousCheck()), and commit before it
-//   exits (flush(), or destroying the store, which may run beside the rest of the exit); print
-//   problem() on standard error when one came. It leaves the quick check of the whole file
-//   (verifyOnOpen) to the window, to stay light.
+// - Deleting a link, or editing its page address or website (which makes it another link): forget()
+//   the old key, unless another row has it. A check under way meanwhile records nothing.
+// - quorvane-check: read latestChecks() before checking and give each link its entry by the same
+//   rule (so that a loss is confirmed), record every result with the link's entry handed back
+//   (LatestChecks::previousCheck()), and commit before it exits (flush(), or destroying the store,
+//   which may run beside the rest of the exit); print problem() on standard error when one came. It
+//   leaves the quick check of the whole file (verifyOnOpen) to the window, to stay light, and, told
+//   not to record, opens the store readOnly.
 class HistoryStore : public CheckRecorder {
 public:
     static constexpr char FileName[] = "History.db";
