@@ -352,6 +352,7 @@ void TfrmMain::NewByMyClick(std::int32_t id)
 void TfrmMain::AddItemForSite(std::int32_t id)
 {
     ::AddItemForSite(this, websites(), *m_links, id, [this](const rMonitorInfo& link) {
+        m_history->forgetEarlierLinks({&link}, *m_links);
         m_saver->noteChange(LinksSaver::Change::Edit);
         RefreshStatusBar();
         SelectWebsiteById(link.SiteId);
@@ -371,8 +372,10 @@ void TfrmMain::EditExist()
     const LinkKey before{record->SiteId, record->PageUrl};
     if (!EditItem(this, websites(), *m_links, record))
         return;
-    if (before != LinkKey{record->SiteId, record->PageUrl})
+    if (before != LinkKey{record->SiteId, record->PageUrl}) {
         m_history->forget({before}, *m_links);
+        m_history->forgetEarlierLinks({record.get()}, *m_links);
+    }
     m_saver->noteChange(LinksSaver::Change::Edit);
     SelectWebsiteById(record->SiteId);
     // A link moved into the website shown while the focus stayed follows the filter, and a new

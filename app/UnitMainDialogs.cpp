@@ -4,16 +4,28 @@
 #include "app/ShellCommands.h"
 #include "app/UnitMain.h"
 #include "app/WebsitesPane.h"
+#include "app/WindowHistory.h"
 #include "dialogs/UnitOptions.h"
 #include "import/UnitImport.h"
+#include "model/LinkList.h"
 #include "model/LinksSaver.h"
 #include "report/UnitReport.h"
 
+#include <QSet>
+
 void TfrmMain::ImportInbound()
 {
+    QSet<const rMonitorInfo*> before;
+    m_links->forEachRow([&before](const rMonitorInfo& row) { before.insert(&row); });
     TfrmImport dialog(this, websites(), *m_links);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    std::vector<const rMonitorInfo*> imported;
+    m_links->forEachRow([&](const rMonitorInfo& row) {
+        if (!before.contains(&row))
+            imported.push_back(&row);
+    });
+    m_history->forgetEarlierLinks(imported, *m_links);
     m_saver->noteChange(LinksSaver::Change::Edit);
     // New rows of another website than the one shown go out of sight, and the counts follow.
     VSTExplorerFocusChanged(m_websitesPane->focusedId());

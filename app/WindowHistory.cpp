@@ -74,24 +74,53 @@ void WindowHistory::restore(std::vector<LinkRecord>& records)
     // Each look-up misses the cache a few times, so with 100,000 links the matching is worth a
     // second core. The records are not in the list yet: nothing else reads them, and each belongs
     // to one half.
+    using Candidates = std::vector<std::pair<LinkKey, double>>;
     const auto restoreRange = [&latest](std::span<const LinkRecord> range) {
+        // Links made after their key's latest check: the history under it may be another's.
+        Candidates madeAfter;
         for (const LinkRecord& record : range) {
-            if (const HistoryEntry* entry = latest.find(LinkKey{record->SiteId, record->PageUrl}))
-                RestoreFromEntry(*record, *entry);
+            const LinkKey key{record->SiteId, record->PageUrl};
+            if (const HistoryEntry* entry = latest.find(key)) {
+                if (!RestoreFromEntry(*record, *entry) && MadeAfter(*record, entry->check.at))
+                    madeAfter.emplace_back(key, entry->check.at);
+            }
         }
+        return madeAfter;
     };
     const std::span<const LinkRecord> all(records);
     const std::size_t half = records.size() >= ParallelRestoreFrom ? records.size() / 2 : 0;
-    std::future<void> secondHalf;
+    std::future<Candidates> secondHalf;
     if (half > 0)
         secondHalf = std::async(std::launch::async, restoreRange, all.subspan(half));
-    restoreRange(all.first(half > 0 ? half : all.size()));
-    if (secondHalf.valid())
-        secondHalf.get();
+    Candidates madeAfter = restoreRange(all.first(half > 0 ? half : all.size()));
+    if (secondHalf.valid()) {
+        const Candidates more = secondHalf.get();
+        madeAfter.insert(madeAfter.end(), more.begin(), more.end());
+    }
+    // The history of a link deleted before the one that has its address now was made is not this
+    // one's: it goes, so that neither the History tab nor what changed at its first check shows it.
+    for (const LinkKey& key : KeysOfEarlierLinks(all, madeAfter))
+        m_store->forget(key);
     // A hundred thousand entries take a while to free, and the window need not wait for it.
     if (m_freeing.valid())
         m_freeing.wait();
     m_freeing = std::async(std::launch::async, [gone = std::move(latest)]() mutable { gone = {}; });
+}
+
+void WindowHistory::forgetEarlierLinks(const std::vector<const rMonitorInfo*>& made, const LinkList& links)
+{
+    if (!m_store || made.empty())
+        return;
+    QSet<const rMonitorInfo*> fresh(made.begin(), made.end());
+    QSet<LinkKey> keys;
+    for (const rMonitorInfo* link : made)
+        keys.insert(LinkKey{link->SiteId, link->PageUrl});
+    links.forEachRow([&](const rMonitorInfo& row) {
+        if (!keys.isEmpty() && !fresh.contains(&row))
+            keys.remove(LinkKey{row.SiteId, row.PageUrl});
+    });
+    for (const LinkKey& key : keys)
+        m_store->forget(key);
 }
 
 void WindowHistory::forget(const std::vector<LinkKey>& keys, const LinkList& links)

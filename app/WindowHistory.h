@@ -43,6 +43,9 @@ public:
     // The links of `keys` went (deleted, or edited into another address or website): their history
     // goes too, unless a row of `links` still has the same key.
     void forget(const std::vector<LinkKey>& keys, const LinkList& links);
+    // Links just added, imported or given another address or website: what the history holds under
+    // their keys belonged to links deleted before, unless another row has the key.
+    void forgetEarlierLinks(const std::vector<const rMonitorInfo*>& made, const LinkList& links);
 
     // The store's file, for a test to look at.
     QString path() const;

@@ -41,18 +41,29 @@ void HistoryRun::reportOnce(const QString& text)
         m_onProblem(text);
 }
 
-void HistoryRun::restore(LinkList& links) const
+void HistoryRun::restore(LinkList& links)
 {
     if (m_previous.isEmpty())
         return;
+    const std::vector<LinkRecord> records = links.records();
+    std::vector<std::pair<LinkKey, double>> madeAfter;
     LinkList::Update update(links);
-    for (const LinkRecord& record : links.records()) {
-        const HistoryEntry* entry = m_previous.find(LinkKey{record->SiteId, record->PageUrl});
+    for (const LinkRecord& record : records) {
+        const LinkKey key{record->SiteId, record->PageUrl};
+        const HistoryEntry* entry = m_previous.find(key);
         if (!entry)
             continue;
         rMonitorInfo restored = *record;
         if (RestoreFromEntry(restored, *entry))
             links.setVerdict(*record, restored.Status, restored.LastCheck, restored.Details.get(), restored.Changes);
+        else if (MadeAfter(*record, entry->check.at))
+            madeAfter.emplace_back(key, entry->check.at);
+    }
+    // What the history holds under the key of a link made after it belonged to a link deleted
+    // before: it goes, as it would have in the window.
+    if (m_store && m_record) {
+        for (const LinkKey& key : KeysOfEarlierLinks(records, madeAfter))
+            m_store->forget(key);
     }
 }
 
@@ -97,8 +108,10 @@ void HistoryRun::rowChanged(int visibleRow)
         return;
     m_seen.insert(link.get(), link->LastCheck);
 
+    // A check from before the link was made was another link's.
     const HistoryEntry* previous = m_previous.find(LinkKey{link->SiteId, link->PageUrl});
-    const HistoryChanges changes = previous ? ChangesBetween(previous->check, CheckOfLink(*link)) : 0;
+    const HistoryChanges changes =
+        previous && !MadeAfter(*link, previous->check.at) ? ChangesBetween(previous->check, CheckOfLink(*link)) : 0;
     m_changes.insert(link.get(), changes);
     if (changes & ChangeLost)
         m_lost.push_back(link);

@@ -37,8 +37,9 @@ public:
     HistoryRun& operator=(const HistoryRun&) = delete;
 
     // Gives each link the verdict and details of its latest recorded check, by the window's restore
-    // rule. Before watch(): the links' own verdicts are not what this run changed.
-    void restore(LinkList& links) const;
+    // rule, and forgets the history of links deleted before the ones that now have their keys were
+    // made. Before watch(): the links' own verdicts are not what this run changed.
+    void restore(LinkList& links);
     // Starts watching the list, which must outlive the run or be unwatched first.
     void watch(LinkList& links);
     void unwatch();

@@ -145,10 +145,38 @@ std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt
     return checkedSecond > storedSecond ? checkedAt : storedLastCheck;
 }
 
+bool MadeAfter(const rMonitorInfo& link, double checkedAt)
+{
+    const std::optional<qint64> created = DayCountToMs(link.Created);
+    const std::optional<qint64> checked = DayCountToMs(checkedAt);
+    if (!created || !checked || *created <= 0)
+        return false;
+    const auto second = [](qint64 ms) { return ms / 1000 - (ms % 1000 < 0 ? 1 : 0); };
+    return second(*checked) < second(*created);
+}
+
+std::vector<LinkKey> KeysOfEarlierLinks(std::span<const LinkRecord> records,
+                                        const std::vector<std::pair<LinkKey, double>>& candidates)
+{
+    if (candidates.empty())
+        return {};
+    QHash<LinkKey, double> earlier;
+    for (const auto& [key, checkedAt] : candidates)
+        earlier.insert(key, checkedAt);
+    for (const LinkRecord& record : records) {
+        const auto found = earlier.constFind(LinkKey{record->SiteId, record->PageUrl});
+        if (found != earlier.cend() && !MadeAfter(*record, *found))
+            earlier.erase(found);
+    }
+    return {earlier.keyBegin(), earlier.keyEnd()};
+}
+
 bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry)
 {
     const LinkStatus verdict = entry.check.verdict;
     if (verdict != lsFound && verdict != lsNotFound && verdict != lsConnectionError)
+        return false;
+    if (MadeAfter(link, entry.check.at))
         return false;
     const std::optional<double> lastCheck = RestoredLastCheck(link.LastCheck, entry.check.at);
     if (!lastCheck)

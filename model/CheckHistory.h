@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -136,8 +137,16 @@ private:
 // check is stale.
 std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt);
 // The rule applied to one link: true when `entry` was taken, its verdict, details, changes and
-// (when newer) time then being the link's.
+// (when newer) time then being the link's. A check from before the link was made is never taken.
 bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry);
+// Whether the link was made after a check at `checkedAt`, to the whole second: such a check was of
+// an earlier link with the same website and page address, deleted since.
+bool MadeAfter(const rMonitorInfo& link, double checkedAt);
+// Of `candidates` (keys whose latest check some link was made after, with that check's time), the
+// keys whose every link in `records` was made after it: what the history holds under them belongs to
+// earlier links only.
+std::vector<LinkKey> KeysOfEarlierLinks(std::span<const LinkRecord> records,
+                                        const std::vector<std::pair<LinkKey, double>>& candidates);
 
 // Where the checks of a walk are recorded, each as its outcome reaches the UI thread; a confirmed
 // loss comes as two checks, its first fetch before the second.

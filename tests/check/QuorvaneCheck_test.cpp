@@ -231,6 +231,35 @@ TEST_F(QuorvaneCheck, RecordsEveryCheckAndPrintsOnlyTheChanges)
     EXPECT_EQ(latest.check.details.linkKind(), LinkKind::Followed);
 }
 
+// A link made after the checks under its key (the page added again, a website Id used again) is
+// another link: its first check reports no change, and the earlier link's history goes.
+TEST_F(QuorvaneCheck, ALinkMadeAfterTheChecksUnderItsKeyStartsAHistoryOfItsOwn)
+{
+    serveAgain();
+    run({QStringLiteral("--appdir"), m_dir.path()});
+
+    QByteArray items;
+    for (std::size_t i = 0; i < m_pages.size(); ++i) {
+        rMonitorInfo link;
+        link.SiteId = m_pages[i].first;
+        link.PageUrl = m_urls[i];
+        link.Created = i == 0 ? 99999 : 45000;
+        items += LinkToLine(link, LocaleFormats::system()) + "\r\n";
+    }
+    write("Items.txt", items);
+    m_pages[0].second = OkResponse("no link here");
+    serveAgain();
+    const Outcome again = run({QStringLiteral("--changes"), QStringLiteral("--appdir"), m_dir.path()});
+    EXPECT_EQ(again.out, " 5 inbound link(s), 2 found, 2 not found, 1 connection error\n");
+    EXPECT_EQ(m_servers[0]->connections(), 2);
+    HistoryStore store(m_dir.filePath(QLatin1StringView(HistoryStore::FileName)));
+    const std::vector<HistoryEntry> history = store.history({1, m_urls[0]});
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].check.verdict, lsNotFound);
+    EXPECT_EQ(history[0].changes, 0);
+    EXPECT_EQ(store.summary({1, m_urls[1]}).checkCount, 2);
+}
+
 TEST_F(QuorvaneCheck, NoRecordLeavesTheHistoryAlone)
 {
     serveAgain();

@@ -131,6 +131,71 @@ TEST_F(HistoryTest, AtStartUpALinkTakesItsLatestCheckOnlyWhenItIsAtOrAfterTheSto
     EXPECT_TRUE(prompts.shown.isEmpty());
 }
 
+// A link made after the latest check under its key (a restored backup, a reused website Id, a page
+// added again) is another link than the one checked: it does not take that check, and the earlier
+// link's history goes, unless a row made before the check still has the key.
+TEST_F(HistoryTest, ALinkMadeAfterTheChecksUnderItsKeyTakesNoneOfThem)
+{
+    writeData({0, 0});
+    {
+        HistoryStore other(dir.file(u"History.db"_s), {}, TestHistoryOptions());
+        other.record(key(0), Check(MinuteAfterStart(-10), lsFound, FollowedFacts()));
+        other.record(key(1), Check(MinuteAfterStart(-10), lsFound, FollowedFacts()));
+        ASSERT_TRUE(other.flush());
+    }
+    // The second page is kept twice, once by a row made before its check.
+    LinkList list;
+    LoadLinks(dir.path() + u'/', list, LocaleFormats::system());
+    auto older = std::make_shared<rMonitorInfo>(*list.recordHandle(1));
+    older->Created = MinuteAfterStart(-20);
+    list.append(older);
+    dir.write(u"Items.txt"_s, LinksFileText(list, LocaleFormats::system()));
+
+    open();
+    EXPECT_EQ(find(0)->Status, lsUnchecked);
+    EXPECT_EQ(find(0)->LastCheck, 0);
+    close();
+    EXPECT_TRUE(recorded(0).empty());
+    EXPECT_EQ(recorded(1).size(), 1u);
+
+    // Checked now, the link starts a history of its own, with nothing changed.
+    open();
+    server.answer(Missing);
+    window->StartAll();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(find(0)->Changes, 0);
+    close();
+    ASSERT_EQ(recorded(0).size(), 1u);
+    EXPECT_EQ(recorded(0)[0].changes, 0);
+}
+
+// Links added, imported or edited into a key during a session: the history under it goes unless a
+// row that was there before has the key.
+TEST_F(HistoryTest, ALinkAddedForgetsOnlyTheHistoryNoOtherRowHas)
+{
+    writeData({MinuteAfterStart(30)});
+    {
+        HistoryStore other(dir.file(u"History.db"_s), {}, TestHistoryOptions());
+        other.record(key(0), Check(MinuteAfterStart(30), lsFound, FollowedFacts()));
+        other.record(key(1), Check(MinuteAfterStart(20), lsFound, FollowedFacts()));  // of a deleted link
+        ASSERT_TRUE(other.flush());
+    }
+    open();
+    std::vector<const rMonitorInfo*> made;
+    for (const int link : {0, 1}) {
+        auto record = std::make_shared<rMonitorInfo>();
+        record->SiteId = 1;
+        record->PageUrl = page(link);
+        record->Created = MinuteAfterStart(60);
+        window->links().append(record);
+        made.push_back(record.get());
+    }
+    window->history().forgetEarlierLinks(made, window->links());
+    close();
+    EXPECT_EQ(recorded(0).size(), 1u);
+    EXPECT_TRUE(recorded(1).empty());
+}
+
 // A long list is matched on two threads; every record of either half must take its entry.
 TEST(WindowHistoryRestore, EveryRecordOfALongListTakesItsOwnLatestCheck)
 {
