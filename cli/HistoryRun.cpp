@@ -62,8 +62,10 @@ void HistoryRun::restore(LinkList& links)
     // What the history holds under the key of a link made after it belonged to a link deleted
     // before: it goes, as it would have in the window.
     if (m_store && m_record) {
-        for (const LinkKey& key : KeysOfEarlierLinks(records, madeAfter))
+        for (const LinkKey& key : KeysOfEarlierLinks(records, madeAfter)) {
             m_store->forget(key);
+            m_forgotten.insert(key);
+        }
     }
 }
 
@@ -120,7 +122,8 @@ void HistoryRun::rowChanged(int visibleRow)
 void HistoryRun::recordCheck(const LinkKey& key, const RecordedCheck& check)
 {
     // The link's latest check as read at the start: the first fetch of a confirmed loss goes after
-    // it; the second, which comes after the first, the store finds on its own.
+    // it; the second, which comes after the first, the store finds on its own. A history this run
+    // forgot has none.
     if (m_store && m_record)
-        m_store->record(key, check, m_previous.previousCheck(key));
+        m_store->record(key, check, m_forgotten.contains(key) ? std::nullopt : m_previous.previousCheck(key));
 }

@@ -6,6 +6,7 @@
 #include "model/Records.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <atomic>
@@ -71,6 +72,7 @@ private:
     std::unique_ptr<HistoryStore> m_store;
     bool m_record = false;
     LatestChecks m_previous;
+    QSet<LinkKey> m_forgotten;  // the histories of earlier links with a key, forgotten at the start
     LinkList* m_links = nullptr;
     // Per row of this run: the time of the check last taken in, so that a row announced twice for
     // one check is taken in once.

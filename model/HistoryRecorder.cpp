@@ -43,8 +43,9 @@ qint64 StoredNewest(const SqliteStatement& row, int column)
 
 }  // namespace
 
-HistoryRecorder::HistoryRecorder(SqliteDb& db)
+HistoryRecorder::HistoryRecorder(SqliteDb& db, bool sameFile)
     : m_db(db),
+      m_sameFile(sameFile),
       m_findLink(db, "SELECT id, verdict, details, newest FROM links WHERE site_id = ?1 AND page_url = ?2"),
       m_insertLink(db,
                    "INSERT INTO links (site_id, page_url, at, verdict, changes, details, newest) "
@@ -129,6 +130,10 @@ void HistoryRecorder::record(const HistoryOp& op)
 
     const std::optional<StoredLink> stored = storedLink(key);
     if (!stored) {
+        // The link had a history when its check began, and has none now: it was deleted meanwhile
+        // (by the window, while quorvane-check ran), and its history went with it.
+        if (op.previous && m_sameFile)
+            return;
         m_insertLink.bind(1, key.siteId).bind(2, key.pageUrl).bind(3, *at).bind(4, check.verdict).bind(5, 0);
         m_insertLink.bind(6, encoded).bind(7, 1).run();
         insertCheck(m_db.lastInsertId(), 1, *at, check, 0);

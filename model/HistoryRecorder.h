@@ -20,7 +20,9 @@ struct HistoryOp {
 // Writes queued changes to a history file whose schema is ready. Runs on one thread, the writer's.
 class HistoryRecorder {
 public:
-    explicit HistoryRecorder(SqliteDb& db);
+    // `sameFile`: the file is the one the `previous` checks of the ops were read from (not a new one
+    // started after damage).
+    explicit HistoryRecorder(SqliteDb& db, bool sameFile = true);
 
     // All of them in one write transaction: every one is on disk when this returns, or none is.
     // Changes that cannot be stored faithfully (a page address longer than MaxStoredText, a check
@@ -60,6 +62,7 @@ private:
     void deleteLink(qint64 id);
 
     SqliteDb& m_db;
+    const bool m_sameFile;
     SqliteStatement m_findLink;
     SqliteStatement m_insertLink;
     SqliteStatement m_updateLink;

@@ -100,6 +100,8 @@ public:
     // address is longer than MaxStoredText.
     // `previous`, when given, is the link's latest check as latestChecks() gave it: with it the
     // writer need not look the link up while the file still holds that check as the link's latest.
+    // When the file no longer holds the link at all, its history was forgotten since (the link was
+    // deleted) and the check is not recorded.
     void record(const LinkKey& key, const RecordedCheck& check, std::optional<PreviousCheck> previous = std::nullopt);
     void recordCheck(const LinkKey& key, const RecordedCheck& check) override { record(key, check); }
     // Deletes the link's history.

@@ -142,7 +142,7 @@ void HistoryWriter::write(const std::vector<HistoryOp>& batch)
         }
         try {
             if (!m_recorder)
-                m_recorder = std::make_unique<HistoryRecorder>(m_db);
+                m_recorder = std::make_unique<HistoryRecorder>(m_db, !m_replacedFile);
             m_recorder->apply(batch);
             if (m_hooks.committed)
                 m_hooks.committed();
@@ -172,6 +172,7 @@ void HistoryWriter::fail(const SqliteError& error)
 
 bool HistoryWriter::replace(const SqliteError& error)
 {
+    m_replacedFile = true;
     m_recorder.reset();
     m_db.close();
     m_db = m_hooks.replaceDamaged(error);

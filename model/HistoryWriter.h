@@ -54,6 +54,8 @@ private:
 
     SqliteDb m_db;
     std::unique_ptr<HistoryRecorder> m_recorder;
+    // A new file was started after damage: the latest checks the callers read were the old one's.
+    bool m_replacedFile = false;
     const std::chrono::milliseconds m_commitDelay;
     const bool m_verify;
     const Hooks m_hooks;

@@ -142,6 +142,31 @@ TEST(HistoryPreviousCheck, ACheckTheFileNoLongerHoldsAsTheLatestIsLookedUp)
     EXPECT_EQ(IntegrityCheck(dir.file()), "ok");
 }
 
+// The window deleted the link while quorvane-check was checking it: the check, handed back with
+// the latest check read before, does not bring the link's history back. One without a check handed
+// back is a link new to the history, and is recorded.
+TEST(HistoryPreviousCheck, ALinkForgottenSinceItsLatestCheckWasReadIsNotRecordedAgain)
+{
+    HistoryDir dir;
+    HistoryStore run(dir.file(), {}, TestHistoryOptions(5000));
+    run.record(Garden, Check(MinuteAfterStart(0), lsFound, FollowedFacts(0)));
+    ASSERT_TRUE(run.flush());
+    const std::optional<PreviousCheck> read = run.latestChecks().previousCheck(Garden);
+    ASSERT_TRUE(read);
+    {
+        HistoryStore window(dir.file(), {}, TestHistoryOptions(5000));
+        window.forget(Garden);
+    }
+    run.record(Garden, Check(MinuteAfterStart(1), lsNotFound, CheckFacts()), read);
+    ASSERT_TRUE(run.flush());
+    EXPECT_TRUE(run.history(Garden).empty());
+    EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM links"), "0");
+
+    run.record(Garden, Check(MinuteAfterStart(2), lsFound, FollowedFacts(2)));
+    ASSERT_TRUE(run.flush());
+    EXPECT_EQ(run.history(Garden).size(), 1u);
+}
+
 // A hand edit made the row number the newest check too low, and the check handed back says so too:
 // the new check still goes after the real newest one, and the row learns its number.
 TEST(HistoryPreviousCheck, AHandEditedNewestNumberHandedBackLosesNoCheck)
