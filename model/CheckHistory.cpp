@@ -130,6 +130,16 @@ HistoryChanges ChangesBetween(const RecordedCheck& before, const RecordedCheck& 
     return ChangesBetween(ChangeFacts::of(before), ChangeFacts::of(after));
 }
 
+namespace {
+
+// The whole second a time in milliseconds falls in, earlier ones before it too.
+qint64 WholeSecond(qint64 ms)
+{
+    return ms / 1000 - (ms % 1000 < 0 ? 1 : 0);
+}
+
+}  // namespace
+
 std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt)
 {
     const std::optional<qint64> checked = DayCountToMs(checkedAt);
@@ -138,8 +148,8 @@ std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt
     const qint64 stored = DayCountToMs(storedLastCheck).value_or(0);
     // Items.txt keeps whole seconds, so a check is as new as the stored time when it falls within
     // the same second.
-    const qint64 checkedSecond = *checked / 1000;
-    const qint64 storedSecond = stored / 1000 - (stored % 1000 < 0 ? 1 : 0);
+    const qint64 checkedSecond = WholeSecond(*checked);
+    const qint64 storedSecond = WholeSecond(stored);
     if (checkedSecond < storedSecond)
         return std::nullopt;
     return checkedSecond > storedSecond ? checkedAt : storedLastCheck;
@@ -151,8 +161,7 @@ bool MadeAfter(const rMonitorInfo& link, double checkedAt)
     const std::optional<qint64> checked = DayCountToMs(checkedAt);
     if (!created || !checked || *created <= 0)
         return false;
-    const auto second = [](qint64 ms) { return ms / 1000 - (ms % 1000 < 0 ? 1 : 0); };
-    return second(*checked) < second(*created);
+    return WholeSecond(*checked) < WholeSecond(*created);
 }
 
 std::vector<LinkKey> KeysOfEarlierLinks(std::span<const LinkRecord> records,
