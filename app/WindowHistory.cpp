@@ -81,7 +81,7 @@ void WindowHistory::restore(std::vector<LinkRecord>& records)
         for (const LinkRecord& record : range) {
             const LinkKey key{record->SiteId, record->PageUrl};
             if (const HistoryEntry* entry = latest.find(key)) {
-                if (!RestoreFromEntry(*record, *entry) && MadeAfter(*record, entry->check.at))
+                if (RestoreFromEntry(*record, *entry) == Restored::OfEarlierLink)
                     madeAfter.emplace_back(key, entry->check.at);
             }
         }

@@ -54,10 +54,13 @@ void HistoryRun::restore(LinkList& links)
         if (!entry)
             continue;
         rMonitorInfo restored = *record;
-        if (RestoreFromEntry(restored, *entry))
+        switch (RestoreFromEntry(restored, *entry)) {
+        case Restored::Taken:
             links.setVerdict(*record, restored.Status, restored.LastCheck, restored.Details.get(), restored.Changes);
-        else if (MadeAfter(*record, entry->check.at))
-            madeAfter.emplace_back(key, entry->check.at);
+            break;
+        case Restored::OfEarlierLink: madeAfter.emplace_back(key, entry->check.at); break;
+        case Restored::Passed: break;
+        }
     }
     // What the history holds under the key of a link made after it belonged to a link deleted
     // before: it goes, as it would have in the window.

@@ -180,19 +180,19 @@ std::vector<LinkKey> KeysOfEarlierLinks(std::span<const LinkRecord> records,
     return {earlier.keyBegin(), earlier.keyEnd()};
 }
 
-bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry)
+Restored RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry)
 {
+    if (MadeAfter(link, entry.check.at))
+        return Restored::OfEarlierLink;
     const LinkStatus verdict = entry.check.verdict;
     if (verdict != lsFound && verdict != lsNotFound && verdict != lsConnectionError)
-        return false;
-    if (MadeAfter(link, entry.check.at))
-        return false;
+        return Restored::Passed;
     const std::optional<double> lastCheck = RestoredLastCheck(link.LastCheck, entry.check.at);
     if (!lastCheck)
-        return false;
+        return Restored::Passed;
     link.LastCheck = *lastCheck;
     link.Status = verdict;
     link.Details.set(entry.check.details);
     link.Changes = entry.changes;
-    return true;
+    return Restored::Taken;
 }

@@ -136,9 +136,11 @@ private:
 // then takes (the check's time when it is newer, the stored one otherwise), or nothing when the
 // check is stale.
 std::optional<double> RestoredLastCheck(double storedLastCheck, double checkedAt);
-// The rule applied to one link: true when `entry` was taken, its verdict, details, changes and
-// (when newer) time then being the link's. A check from before the link was made is never taken.
-bool RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry);
+// The rule applied to one link. Taken: the entry's verdict, details, changes and (when newer) time
+// are the link's now. Passed: the entry is stale, or no verdict. OfEarlierLink: the link was made
+// after the check (see MadeAfter), which is never taken.
+enum class Restored { Taken, Passed, OfEarlierLink };
+Restored RestoreFromEntry(rMonitorInfo& link, const HistoryEntry& entry);
 // Whether the link was made after a check at `checkedAt`, to the whole second: such a check was of
 // an earlier link with the same website and page address, deleted since.
 bool MadeAfter(const rMonitorInfo& link, double checkedAt);
