@@ -226,8 +226,9 @@ int main(int argc, char** argv)
     // leaves that to it and stays light: damage met while reading or writing is still set aside.
     HistoryOptions historyOptions;
     historyOptions.verifyOnOpen = false;
+    // A folder without links has nothing to record: a mistyped --appdir gets no history file.
     HistoryRun history(
-        options.appDir + QLatin1StringView(HistoryStore::FileName), options.record,
+        options.appDir + QLatin1StringView(HistoryStore::FileName), options.record && links.rowCount() > 0,
         [](const QString& text) { Write(stderr, "quorvane-check: " + text.toLocal8Bit() + '\n'); }, historyOptions);
     history.restore(links);
     history.watch(links);

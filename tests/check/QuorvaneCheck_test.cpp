@@ -281,6 +281,15 @@ TEST_F(QuorvaneCheck, NoRecordLeavesTheHistoryAlone)
     EXPECT_EQ(store.summary({1, m_urls[0]}).checkCount, 1);
 }
 
+TEST_F(QuorvaneCheck, AFolderWithoutLinksGetsNoHistoryFile)
+{
+    QTemporaryDir empty;
+    const Outcome result = run({QStringLiteral("--appdir"), empty.path()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, " 0 inbound link(s), 0 found, 0 not found, 0 connection error\n");
+    EXPECT_EQ(QDir(empty.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
 // A history that cannot be opened costs one line on standard error and nothing else: the checks,
 // the output and the exit status are those of a run without it.
 TEST_F(QuorvaneCheck, AHistoryThatCannotBeOpenedIsOneLineOnStandardError)
