@@ -64,12 +64,18 @@ std::vector<HistoryEntry> ReadHistory(SqliteDb& db, const LinkKey& key, int limi
         return entries;
     CheckTexts texts = CheckTexts::of(DecodeDetails(details));
     SqliteStatement rows(
-        db, (QByteArray("SELECT ") + CheckColumns + " FROM checks WHERE link = ?1 ORDER BY n DESC").constData());
-    rows.bind(1, *id);
-    while (rows.step() && entries.size() < std::size_t(limit)) {
-        if (std::optional<HistoryEntry> entry = ReadCheckRow(rows, texts))
-            entries.push_back(std::move(*entry));
-    }
+        db,
+        (QByteArray("SELECT ") + CheckColumns + " FROM checks WHERE bucket = ?2 AND link = ?1 ORDER BY n DESC")
+            .constData());
+    CheckBuckets(db).walk(CheckBuckets::All, [&](qint64 bucket) {
+        rows.bind(1, *id).bind(2, bucket);
+        while (entries.size() < std::size_t(limit) && rows.step()) {
+            if (std::optional<HistoryEntry> entry = ReadCheckRow(rows, texts))
+                entries.push_back(std::move(*entry));
+        }
+        rows.reset();
+        return entries.size() < std::size_t(limit);
+    });
     return entries;
 }
 
@@ -84,17 +90,16 @@ HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
         return summary;
 
     // Newest first: the run of verdicts the latest check belongs to, and what came before it.
-    SqliteStatement rows(db, "SELECT at, verdict, flags FROM checks WHERE link = ?1 ORDER BY n DESC");
-    rows.bind(1, *id);
+    SqliteStatement rows(db, "SELECT at, verdict, flags FROM checks WHERE bucket = ?2 AND link = ?1 ORDER BY n DESC");
     std::optional<bool> latestFound;
     bool runEnded = false;
     bool newerConfirmsFound = false;
     double runStart = 0;
-    while (rows.step()) {
+    const auto readRow = [&] {
         const qint64 at = rows.integer(0);
         const std::optional<LinkStatus> verdict = StoredVerdict(rows.integer(1));
         if (!verdict || !IsCheckTime(at))
-            continue;
+            return;
         ++summary.checkCount;
         summary.firstChecked = MsToDayCount(at);
         const bool found = *verdict == lsFound;
@@ -104,15 +109,22 @@ HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
         if (!latestFound)
             latestFound = found;
         if (runEnded || disproved)
-            continue;
+            return;
         if (found != *latestFound) {
             runEnded = true;
             if (!*latestFound)
                 summary.lostSince = runStart;
-            continue;
+            return;
         }
         runStart = MsToDayCount(at);
-    }
+    };
+    CheckBuckets(db).walk(CheckBuckets::All, [&](qint64 bucket) {
+        rows.bind(1, *id).bind(2, bucket);
+        while (rows.step())
+            readRow();
+        rows.reset();
+        return true;
+    });
     if (latestFound && *latestFound)
         summary.foundSince = runStart;
     return summary;

@@ -27,7 +27,8 @@ ChangeFacts StoredChangeFacts(LinkStatus verdict, const DetailsView& details)
 
 QByteArray PreviousCheckSql()
 {
-    return QByteArray("SELECT ") + CheckColumns + " FROM checks WHERE link = ?1 AND n < ?2 ORDER BY n DESC LIMIT 1";
+    return QByteArray("SELECT ") + CheckColumns +
+        " FROM checks WHERE bucket = ?3 AND link = ?1 AND n < ?2 ORDER BY n DESC LIMIT 1";
 }
 
 // Only an edited file can hold a number this large; the next one would not fit.
@@ -56,21 +57,22 @@ HistoryRecorder::HistoryRecorder(SqliteDb& db, bool sameFile)
                         "UPDATE links SET at = ?2, verdict = ?3, changes = ?4, details = ?5, newest = ?6 "
                         "WHERE id = ?1 AND site_id = ?7 AND page_url = ?8 AND newest = ?9 AND at = ?10"),
       m_setNewest(db, "UPDATE links SET newest = ?2 WHERE id = ?1"),
-      m_newestCheck(db, "SELECT max(n) FROM checks WHERE link = ?1"),
+      m_newestCheck(db, "SELECT max(n) FROM checks WHERE bucket = ?2 AND link = ?1"),
+      m_numberBefore(db, "SELECT max(n) FROM checks WHERE bucket = ?3 AND link = ?1 AND n < ?2"),
       m_previousCheck(db, PreviousCheckSql().constData()),
-      // Into the check that was newest before the one numbered ?2, whatever a hand-edited links
-      // row says its number is.
       m_moveTexts(db,
                   "UPDATE checks SET failure = ?3, reason = ?4, final_url = ?5, redirects = ?6, "
                   "content_type = ?7, href = ?8, rel = ?9, anchor_text = ?10, canonical = ?11, evidence = ?12, "
                   "match_start = ?13, match_length = ?14 "
-                  "WHERE link = ?1 AND n = (SELECT max(n) FROM checks WHERE link = ?1 AND n < ?2)"),
+                  "WHERE bucket = (?2 - 1) / 8 AND link = ?1 AND n = ?2"),
       m_insertCheck(db,
-                    "INSERT INTO checks (link, n, at, verdict, changes, http, kind, extent, flags, elapsed_ms, "
-                    "bytes, attempts) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"),
-      m_deleteChecks(db, "DELETE FROM checks WHERE link = ?1"),
+                    "INSERT INTO checks (bucket, link, n, at, verdict, changes, http, kind, extent, flags, "
+                    "elapsed_ms, bytes, attempts) "
+                    "VALUES ((?2 - 1) / 8, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)"),
+      m_deleteChecks(db, "DELETE FROM checks WHERE bucket = ?2 AND link = ?1"),
       m_deleteLink(db, "DELETE FROM links WHERE id = ?1"),
-      m_renameLink(db, "UPDATE links SET site_id = ?2, page_url = ?3 WHERE id = ?1")
+      m_renameLink(db, "UPDATE links SET site_id = ?2, page_url = ?3 WHERE id = ?1"),
+      m_buckets(db)
 {
 }
 
@@ -109,9 +111,15 @@ std::optional<qint64> HistoryRecorder::findLink(const LinkKey& key)
 
 qint64 HistoryRecorder::newestCheck(qint64 link)
 {
-    m_newestCheck.bind(1, link);
-    const qint64 newest = m_newestCheck.step() ? m_newestCheck.integer(0) : 0;
-    m_newestCheck.reset();
+    qint64 newest = 0;
+    m_buckets.walk(CheckBuckets::All, [&](qint64 bucket) {
+        m_newestCheck.bind(1, link).bind(2, bucket);
+        const bool found = m_newestCheck.step() && !m_newestCheck.isNull(0);
+        if (found)
+            newest = m_newestCheck.integer(0);
+        m_newestCheck.reset();
+        return !found;
+    });
     if (newest >= MaxCheckNumber)
         throw SqliteError(SQLITE_CORRUPT, "a link's checks are numbered beyond any count");
     return newest;
@@ -177,13 +185,17 @@ HistoryChanges HistoryRecorder::changesSince(qint64 link, qint64 newest, LinkSta
         return 0;
     HistoryChanges changes = ChangesBetween(StoredChangeFacts(verdict, before), ChangeFacts::of(check));
     if (check.confirmation && newest > 0) {
-        m_previousCheck.bind(1, link).bind(2, newest);
         CheckTexts texts = CheckTexts::of(before);
-        if (m_previousCheck.step()) {
-            if (std::optional<HistoryEntry> earlier = ReadCheckRow(m_previousCheck, texts))
-                changes = ChangesBetween(earlier->check, check);
-        }
-        m_previousCheck.reset();
+        m_buckets.walk(CheckBucketOf(newest - 1), [&](qint64 bucket) {
+            m_previousCheck.bind(1, link).bind(2, newest).bind(3, bucket);
+            const bool found = m_previousCheck.step();
+            if (found) {
+                if (std::optional<HistoryEntry> earlier = ReadCheckRow(m_previousCheck, texts))
+                    changes = ChangesBetween(earlier->check, check);
+            }
+            m_previousCheck.reset();
+            return !found;
+        });
     }
     return changes;
 }
@@ -199,7 +211,6 @@ void HistoryRecorder::appendCheck(qint64 link, qint64 newest, const DetailsView&
     // The check that was newest keeps, in its own row, the texts that the new one changes.
     const bool sameMatch = before.matchStart == latest.matchStart && before.matchLength == latest.matchLength;
     bool moved = false;
-    m_moveTexts.bind(1, link).bind(2, n);
     for (int field = 0; field < CheckTexts::Count; ++field) {
         const std::size_t text = std::size_t(field);
         if (latest.texts[text] == before.texts[text] && (field != CheckTexts::Evidence || sameMatch))
@@ -211,10 +222,29 @@ void HistoryRecorder::appendCheck(qint64 link, qint64 newest, const DetailsView&
             m_moveTexts.bind(4 + CheckTexts::Count, before.matchLength);
         }
     }
-    if (moved)
-        m_moveTexts.run();
+    if (!moved) {
+        m_moveTexts.reset();
+        return;
+    }
+    // Into the check that was newest before this one, whatever a hand-edited links row says its
+    // number is.
+    if (const std::optional<qint64> previous = numberBefore(link, n))
+        m_moveTexts.bind(1, link).bind(2, *previous).run();
     else
         m_moveTexts.reset();
+}
+
+std::optional<qint64> HistoryRecorder::numberBefore(qint64 link, qint64 n)
+{
+    std::optional<qint64> number;
+    m_buckets.walk(CheckBucketOf(n - 1), [&](qint64 bucket) {
+        m_numberBefore.bind(1, link).bind(2, n).bind(3, bucket);
+        if (m_numberBefore.step() && !m_numberBefore.isNull(0))
+            number = m_numberBefore.integer(0);
+        m_numberBefore.reset();
+        return !number;
+    });
+    return number;
 }
 
 qint64 HistoryRecorder::insertCheck(qint64 link, qint64 n, qint64 at, const RecordedCheck& check,
@@ -269,6 +299,9 @@ void HistoryRecorder::rename(const LinkKey& from, const LinkKey& to)
 
 void HistoryRecorder::deleteLink(qint64 id)
 {
-    m_deleteChecks.bind(1, id).run();
+    m_buckets.walk(CheckBuckets::All, [&](qint64 bucket) {
+        m_deleteChecks.bind(1, id).bind(2, bucket).run();
+        return true;
+    });
     m_deleteLink.bind(1, id).run();
 }

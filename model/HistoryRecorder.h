@@ -2,6 +2,7 @@
 
 #include "model/CheckHistory.h"
 #include "model/HistoryCodec.h"
+#include "model/HistoryRows.h"
 #include "model/SqliteDb.h"
 
 #include <optional>
@@ -41,6 +42,8 @@ private:
     std::optional<StoredLink> storedLink(const LinkKey& key);
     std::optional<qint64> findLink(const LinkKey& key);
     qint64 newestCheck(qint64 link);
+    // The number of the link's check before the one numbered `n`, if it has one.
+    std::optional<qint64> numberBefore(qint64 link, qint64 n);
     void record(const HistoryOp& op);
     // Records the check after the one the caller read as the link's latest, without looking the link
     // up, when the link's row still holds that one as its latest. False, having written nothing,
@@ -69,10 +72,12 @@ private:
     SqliteStatement m_updateLinkAfter;
     SqliteStatement m_setNewest;
     SqliteStatement m_newestCheck;
+    SqliteStatement m_numberBefore;
     SqliteStatement m_previousCheck;
     SqliteStatement m_moveTexts;
     SqliteStatement m_insertCheck;
     SqliteStatement m_deleteChecks;
     SqliteStatement m_deleteLink;
     SqliteStatement m_renameLink;
+    CheckBuckets m_buckets;
 };

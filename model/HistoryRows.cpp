@@ -95,3 +95,20 @@ std::optional<HistoryEntry> ReadCheckRow(const SqliteStatement& row, CheckTexts&
     entry.changes = static_cast<HistoryChanges>(row.integer(3) & AllHistoryChanges);
     return entry;
 }
+
+CheckBuckets::CheckBuckets(SqliteDb& db)
+    : m_next(db, "SELECT bucket FROM checks WHERE bucket <= ?1 ORDER BY bucket DESC LIMIT 1")
+{
+}
+
+std::optional<qint64> CheckBuckets::atOrBelow(qint64 bucket)
+{
+    m_next.bind(1, bucket);
+    std::optional<qint64> found;
+    // A bucket edited into a fraction reads as the whole number below it, which the next step
+    // passes; the walk always moves down.
+    if (m_next.step())
+        found = std::min(m_next.integer(0), bucket);
+    m_next.reset();
+    return found;
+}

@@ -5,10 +5,12 @@
 
 #include <QByteArray>
 
+#include "model/SqliteDb.h"
+
 #include <array>
+#include <limits>
 #include <optional>
 
-class SqliteStatement;
 struct DetailsView;
 
 // The texts of a check as the rows of `checks` hold them, in the order of their columns. Evidence
@@ -35,3 +37,39 @@ inline constexpr int CheckAttemptsColumn = 22;  // and where `attempts` is
 // check, or nothing when the row has no valid time or verdict; `n` is its number either way. A row's
 // tries are its own, never taken from another check: NULL means one try settled it.
 std::optional<HistoryEntry> ReadCheckRow(const SqliteStatement& row, CheckTexts& texts, qint64* n = nullptr);
+
+// Checks are clustered in buckets of eight consecutive numbers of one link: check n of a link is in
+// bucket (n - 1) / 8, as the table's CHECK constraint holds it to. (The schema and the recorder's
+// statements say 8 as well.)
+inline constexpr qint64 CheckBucketSize = 8;
+
+constexpr qint64 CheckBucketOf(qint64 n)
+{
+    return (n - 1) / CheckBucketSize;
+}
+
+// The buckets that hold checks, newest first, each found by one look-up of the table's key, so that
+// one link's checks are read bucket by bucket without reading anyone else's.
+class CheckBuckets {
+public:
+    static constexpr qint64 All = std::numeric_limits<qint64>::max();
+
+    explicit CheckBuckets(SqliteDb& db);
+
+    // Calls `each(bucket)` for every bucket at or below `from` that holds any check, newest first,
+    // until it returns false.
+    template <typename Each>
+    void walk(qint64 from, Each each)
+    {
+        for (std::optional<qint64> bucket = atOrBelow(from); bucket && each(*bucket);) {
+            if (*bucket == std::numeric_limits<qint64>::min())
+                return;
+            bucket = atOrBelow(*bucket - 1);
+        }
+    }
+
+private:
+    std::optional<qint64> atOrBelow(qint64 bucket);
+
+    SqliteStatement m_next;
+};

@@ -59,10 +59,54 @@ constexpr char Version3[] = R"sql(
 ALTER TABLE links ADD COLUMN newest INTEGER;
 )sql";
 
+// Checks clustered by (bucket, link, n), a bucket holding eight of a link's checks. Under (link, n)
+// alone, a link's new check goes beside all its earlier ones, so that once a link has a page of
+// history, a run over N links rewrites N pages, and the history grew costlier to keep with its
+// age. Now a run writes only the region of each link's current bucket, which stays small.
+constexpr char Version4[] = R"sql(
+CREATE TABLE checks_by_bucket (
+    bucket INTEGER NOT NULL,
+    link INTEGER NOT NULL,
+    n INTEGER NOT NULL,
+    at INTEGER NOT NULL,
+    verdict INTEGER NOT NULL,
+    changes INTEGER NOT NULL,
+    http INTEGER NOT NULL,
+    kind INTEGER NOT NULL,
+    extent INTEGER NOT NULL,
+    flags INTEGER NOT NULL,
+    elapsed_ms INTEGER NOT NULL,
+    bytes INTEGER NOT NULL,
+    failure BLOB,
+    reason BLOB,
+    final_url BLOB,
+    redirects BLOB,
+    content_type BLOB,
+    href BLOB,
+    rel BLOB,
+    anchor_text BLOB,
+    canonical BLOB,
+    evidence BLOB,
+    match_start INTEGER,
+    match_length INTEGER,
+    attempts BLOB,
+    PRIMARY KEY (bucket, link, n),
+    CHECK (bucket = (n - 1) / 8)
+) WITHOUT ROWID;
+INSERT INTO checks_by_bucket
+    SELECT (n - 1) / 8, link, n, at, verdict, changes, http, kind, extent, flags, elapsed_ms, bytes, failure, reason,
+           final_url, redirects, content_type, href, rel, anchor_text, canonical, evidence, match_start,
+           match_length, attempts
+    FROM checks ORDER BY (n - 1) / 8, link, n;
+DROP TABLE checks;
+ALTER TABLE checks_by_bucket RENAME TO checks;
+)sql";
+
 constexpr SchemaStep Steps[] = {
     {1, Version1},
     {2, Version2},
     {3, Version3},
+    {4, Version4},
 };
 
 struct TableColumns {
@@ -74,9 +118,10 @@ struct TableColumns {
 const TableColumns Required[] = {
     {"links", {"id", "site_id", "page_url", "at", "verdict", "changes", "details", "newest"}},
     {"checks",
-     {"link",  "n",          "at",          "verdict",   "changes",  "http",        "kind",         "extent",
-      "flags", "elapsed_ms", "bytes",       "failure",   "reason",   "final_url",   "redirects",    "content_type",
-      "href",  "rel",        "anchor_text", "canonical", "evidence", "match_start", "match_length", "attempts"}},
+     {"bucket",       "link",  "n",          "at",          "verdict",   "changes",  "http",        "kind",
+      "extent",       "flags", "elapsed_ms", "bytes",       "failure",   "reason",   "final_url",   "redirects",
+      "content_type", "href",  "rel",        "anchor_text", "canonical", "evidence", "match_start", "match_length",
+      "attempts"}},
 };
 
 bool HasRequiredColumns(SqliteDb& db)

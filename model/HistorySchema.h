@@ -11,7 +11,8 @@ class SqliteDb;
 // links: one row per link that has history, found by (site_id, page_url). It holds the latest check
 //   in full (when, verdict, what changed, and every field of its details in one value), so that
 //   start-up reads one table in one pass.
-// checks: one row per check, clustered by (link, n), n counting a link's checks from 1. Numbers are
+// checks: one row per check, clustered by (bucket, link, n), n counting a link's checks from 1 and
+//   bucket = (n - 1) / 8, so that a run over every link writes a small part of the file. Numbers are
 //   always there; a text is NULL when it equals the same text of the link's next newer check, so a
 //   check where nothing changed costs a few dozen bytes. The newest check's texts are in links.
 //   The tries of a fetch that was tried again are each row's own, NULL when one try settled it.

@@ -9,6 +9,7 @@
 namespace {
 
 const LinkKey Garden{1, "http://www.partner.test/links/"};
+const LinkKey Travel{2, "http://travel.test/friends.html"};
 
 QByteArray FileBytes(const QString& path)
 {
@@ -83,6 +84,53 @@ TEST(HistorySchema, AFileOfTheSecondVersionGoesOnNumberingEachLinksChecks)
     }
     EXPECT_EQ(RawValue(dir.file(), "SELECT group_concat(n) FROM (SELECT n FROM checks ORDER BY n)"), "1,2,3,4");
     EXPECT_EQ(RawValue(dir.file(), "SELECT newest FROM links"), "4");
+    EXPECT_EQ(IntegrityCheck(dir.file()), "ok");
+}
+
+// A file of the third version clusters checks by link alone: opening it moves every check into its
+// bucket, and the history reads as it did and goes on.
+TEST(HistorySchema, AFileOfTheThirdVersionKeepsEveryCheck)
+{
+    HistoryDir dir;
+    {
+        HistoryStore store(dir.file(), {}, TestHistoryOptions());
+        for (int minute = 0; minute < 19; ++minute) {
+            store.record(Garden, Check(MinuteAfterStart(minute), lsFound, FollowedFacts(minute / 4)));
+            if (minute % 6 == 0)
+                store.record(Travel, Check(MinuteAfterStart(minute), lsConnectionError, FailedFacts()));
+        }
+        ASSERT_TRUE(store.flush());
+    }
+    const auto histories = [&] {
+        HistoryStore store(dir.file(), {}, TestHistoryOptions());
+        EXPECT_EQ(store.problem(), QString());
+        return std::pair(Checks(store.history(Garden)), Checks(store.history(Travel)));
+    };
+    const auto before = histories();
+    ASSERT_EQ(before.first.size(), 19u);
+    RawSql(dir.file(),
+           "CREATE TABLE third (link INTEGER NOT NULL, n INTEGER NOT NULL, at INTEGER NOT NULL, "
+           "verdict INTEGER NOT NULL, changes INTEGER NOT NULL, http INTEGER NOT NULL, kind INTEGER NOT NULL, "
+           "extent INTEGER NOT NULL, flags INTEGER NOT NULL, elapsed_ms INTEGER NOT NULL, bytes INTEGER NOT NULL, "
+           "failure BLOB, reason BLOB, final_url BLOB, redirects BLOB, content_type BLOB, href BLOB, rel BLOB, "
+           "anchor_text BLOB, canonical BLOB, evidence BLOB, match_start INTEGER, match_length INTEGER, "
+           "attempts BLOB, PRIMARY KEY (link, n)) WITHOUT ROWID;"
+           "INSERT INTO third SELECT link, n, at, verdict, changes, http, kind, extent, flags, elapsed_ms, bytes, "
+           "failure, reason, final_url, redirects, content_type, href, rel, anchor_text, canonical, evidence, "
+           "match_start, match_length, attempts FROM checks;"
+           "DROP TABLE checks; ALTER TABLE third RENAME TO checks; PRAGMA user_version = 3;");
+
+    EXPECT_EQ(histories(), before);
+    EXPECT_EQ(RawValue(dir.file(), "PRAGMA user_version"), "4");
+    EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM checks WHERE bucket = (n - 1) / 8"), "23");
+    {
+        HistoryStore store(dir.file(), {}, TestHistoryOptions());
+        store.record(Garden, Check(MinuteAfterStart(19), lsNotFound, CheckFacts()));
+        ASSERT_TRUE(store.flush());
+        ASSERT_EQ(store.history(Garden).size(), 20u);
+        EXPECT_EQ(Checks(store.history(Garden)).back(), before.first.back());
+    }
+    EXPECT_EQ(RawValue(dir.file(), "SELECT bucket FROM checks ORDER BY n DESC LIMIT 1"), "2");
     EXPECT_EQ(IntegrityCheck(dir.file()), "ok");
 }
 

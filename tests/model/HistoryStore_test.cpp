@@ -191,6 +191,45 @@ TEST(HistoryStore, SummarySaysSinceWhenALinkIsFoundOrLost)
     EXPECT_EQ(store.summary(Garden), (HistorySummary{MinuteAfterStart(0), MinuteAfterStart(5), 0, 7}));
 }
 
+// Checks are kept eight to a bucket: a link checked many times reads back whole and in order,
+// a confirmation finds the check before the one it confirms in the bucket before, texts move into
+// a check of the bucket before, and forgetting a link takes its checks from every bucket.
+TEST(HistoryStore, ALongHistoryReadsBackWholeAcrossBuckets)
+{
+    HistoryDir dir;
+    HistoryStore store(dir.file(), {}, TestHistoryOptions());
+    std::vector<RecordedCheck> expected;
+    const auto record = [&](const RecordedCheck& check) {
+        store.record(Garden, check);
+        store.record(Travel, Check(check.at, lsNotFound, CheckFacts()));
+        expected.insert(expected.begin(), check);
+    };
+    for (int minute = 0; minute < 8; ++minute)
+        record(Check(MinuteAfterStart(minute), lsFound, FollowedFacts(minute / 3)));
+    // Checks 9 and 10: a loss, confirmed.
+    record(Check(MinuteAfterStart(8), lsNotFound, CheckFacts()));
+    record(Check(MinuteAfterStart(8, 500), lsNotFound, CheckFacts(), true));
+    for (int minute = 9; minute < 27; ++minute)
+        record(Check(MinuteAfterStart(minute), lsFound, FollowedFacts(minute / 5)));
+    ASSERT_TRUE(store.flush());
+
+    const std::vector<HistoryEntry> entries = store.history(Garden);
+    EXPECT_EQ(Checks(entries), expected);
+    ASSERT_EQ(entries.size(), 28u);
+    EXPECT_EQ(entries[18].changes, ChangeLost);
+    EXPECT_EQ(entries[19].changes, ChangeLost);
+    EXPECT_EQ(store.history(Garden, 11).size(), 11u);
+    EXPECT_EQ(store.history(Travel).size(), 28u);
+    EXPECT_EQ(store.summary(Garden), (HistorySummary{MinuteAfterStart(0), MinuteAfterStart(9), 0, 28}));
+    EXPECT_EQ(RawValue(dir.file(), "SELECT group_concat(bucket) FROM (SELECT DISTINCT bucket FROM checks)"), "0,1,2,3");
+
+    store.forget(Garden);
+    ASSERT_TRUE(store.flush());
+    EXPECT_TRUE(store.history(Garden).empty());
+    EXPECT_EQ(RawValue(dir.file(), "SELECT count(*) FROM checks"), "28");
+    EXPECT_EQ(IntegrityCheck(dir.file()), "ok");
+}
+
 // The window and quorvane-check record into one file at the same time.
 TEST(HistoryStore, TwoStoresOnOneFileRecordAtTheSameTime)
 {

@@ -312,7 +312,9 @@ TEST(HistoryTrouble, HandEditedValuesComeBackAsSafeOnesOrNotAtAll)
 
     // A check number no next check can follow is damage, not a reason to stop recording. (The
     // links row, which says which number is the newest, does not here: such a row looks it up.)
-    RawSql(dir.file(), "UPDATE checks SET n = 9223372036854775807 WHERE n = 3; UPDATE links SET newest = NULL;");
+    RawSql(dir.file(),
+           "UPDATE checks SET n = 9223372036854775807, bucket = 9223372036854775806 / 8 WHERE n = 3; "
+           "UPDATE links SET newest = NULL;");
     store.record({1, "http://partner3.test/"}, Check(MinuteAfterStart(9), lsFound, FollowedFacts()));
     ASSERT_TRUE(store.flush());
     EXPECT_TRUE(store.problem().contains(QStringLiteral("It was renamed to"))) << store.problem().toStdString();
