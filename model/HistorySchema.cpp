@@ -62,7 +62,8 @@ ALTER TABLE links ADD COLUMN newest INTEGER;
 // Checks clustered by (bucket, link, n), a bucket holding eight of a link's checks. Under (link, n)
 // alone, a link's new check goes beside all its earlier ones, so that once a link has a page of
 // history, a run over N links rewrites N pages, and the history grew costlier to keep with its
-// age. Now a run writes only the region of each link's current bucket, which stays small.
+// age. Now a run writes only the region of each link's current bucket, which stays small. (The old
+// rows come in order of link, so each bucket's are appended in the order of its key.)
 constexpr char Version4[] = R"sql(
 CREATE TABLE checks_by_bucket (
     bucket INTEGER NOT NULL,
@@ -97,7 +98,7 @@ INSERT INTO checks_by_bucket
     SELECT (n - 1) / 8, link, n, at, verdict, changes, http, kind, extent, flags, elapsed_ms, bytes, failure, reason,
            final_url, redirects, content_type, href, rel, anchor_text, canonical, evidence, match_start,
            match_length, attempts
-    FROM checks ORDER BY (n - 1) / 8, link, n;
+    FROM checks;
 DROP TABLE checks;
 ALTER TABLE checks_by_bucket RENAME TO checks;
 )sql";
