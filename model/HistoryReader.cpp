@@ -20,6 +20,21 @@ std::optional<qint64> FindLink(SqliteDb& db, const LinkKey& key, QByteArray* det
     return find.integer(0);
 }
 
+// Steps `rows`, bound as ?1 to the link and ?2 to a bucket, through the link's checks newest first,
+// calling `each` on each row until it returns false.
+template <typename Each>
+void ForEachCheckRow(SqliteDb& db, SqliteStatement& rows, qint64 link, Each each)
+{
+    CheckBuckets(db).walk(CheckBuckets::All, [&](qint64 bucket) {
+        rows.bind(1, link).bind(2, bucket);
+        bool more = true;
+        while (more && rows.step())
+            more = each();
+        rows.reset();
+        return more;
+    });
+}
+
 }  // namespace
 
 LatestChecks ReadLatestChecks(SqliteDb& db)
@@ -67,13 +82,9 @@ std::vector<HistoryEntry> ReadHistory(SqliteDb& db, const LinkKey& key, int limi
         db,
         (QByteArray("SELECT ") + CheckColumns + " FROM checks WHERE bucket = ?2 AND link = ?1 ORDER BY n DESC")
             .constData());
-    CheckBuckets(db).walk(CheckBuckets::All, [&](qint64 bucket) {
-        rows.bind(1, *id).bind(2, bucket);
-        while (entries.size() < std::size_t(limit) && rows.step()) {
-            if (std::optional<HistoryEntry> entry = ReadCheckRow(rows, texts))
-                entries.push_back(std::move(*entry));
-        }
-        rows.reset();
+    ForEachCheckRow(db, rows, *id, [&] {
+        if (std::optional<HistoryEntry> entry = ReadCheckRow(rows, texts))
+            entries.push_back(std::move(*entry));
         return entries.size() < std::size_t(limit);
     });
     return entries;
@@ -95,11 +106,11 @@ HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
     bool runEnded = false;
     bool newerConfirmsFound = false;
     double runStart = 0;
-    const auto readRow = [&] {
+    ForEachCheckRow(db, rows, *id, [&] {
         const qint64 at = rows.integer(0);
         const std::optional<LinkStatus> verdict = StoredVerdict(rows.integer(1));
         if (!verdict || !IsCheckTime(at))
-            return;
+            return true;
         ++summary.checkCount;
         summary.firstChecked = MsToDayCount(at);
         const bool found = *verdict == lsFound;
@@ -109,20 +120,14 @@ HistorySummary ReadSummary(SqliteDb& db, const LinkKey& key)
         if (!latestFound)
             latestFound = found;
         if (runEnded || disproved)
-            return;
+            return true;
         if (found != *latestFound) {
             runEnded = true;
             if (!*latestFound)
                 summary.lostSince = runStart;
-            return;
+            return true;
         }
         runStart = MsToDayCount(at);
-    };
-    CheckBuckets(db).walk(CheckBuckets::All, [&](qint64 bucket) {
-        rows.bind(1, *id).bind(2, bucket);
-        while (rows.step())
-            readRow();
-        rows.reset();
         return true;
     });
     if (latestFound && *latestFound)

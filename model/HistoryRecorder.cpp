@@ -57,8 +57,7 @@ HistoryRecorder::HistoryRecorder(SqliteDb& db, bool sameFile)
                         "UPDATE links SET at = ?2, verdict = ?3, changes = ?4, details = ?5, newest = ?6 "
                         "WHERE id = ?1 AND site_id = ?7 AND page_url = ?8 AND newest = ?9 AND at = ?10"),
       m_setNewest(db, "UPDATE links SET newest = ?2 WHERE id = ?1"),
-      m_newestCheck(db, "SELECT max(n) FROM checks WHERE bucket = ?2 AND link = ?1"),
-      m_numberBefore(db, "SELECT max(n) FROM checks WHERE bucket = ?3 AND link = ?1 AND n < ?2"),
+      m_newestAtMost(db, "SELECT max(n) FROM checks WHERE bucket = ?3 AND link = ?1 AND n <= ?2"),
       m_previousCheck(db, PreviousCheckSql().constData()),
       m_moveTexts(db,
                   "UPDATE checks SET failure = ?3, reason = ?4, final_url = ?5, redirects = ?6, "
@@ -111,15 +110,7 @@ std::optional<qint64> HistoryRecorder::findLink(const LinkKey& key)
 
 qint64 HistoryRecorder::newestCheck(qint64 link)
 {
-    qint64 newest = 0;
-    m_buckets.walk(CheckBuckets::All, [&](qint64 bucket) {
-        m_newestCheck.bind(1, link).bind(2, bucket);
-        const bool found = m_newestCheck.step() && !m_newestCheck.isNull(0);
-        if (found)
-            newest = m_newestCheck.integer(0);
-        m_newestCheck.reset();
-        return !found;
-    });
+    const qint64 newest = newestAtMost(link, std::numeric_limits<qint64>::max()).value_or(0);
     if (newest >= MaxCheckNumber)
         throw SqliteError(SQLITE_CORRUPT, "a link's checks are numbered beyond any count");
     return newest;
@@ -228,20 +219,20 @@ void HistoryRecorder::appendCheck(qint64 link, qint64 newest, const DetailsView&
     }
     // Into the check that was newest before this one, whatever a hand-edited links row says its
     // number is.
-    if (const std::optional<qint64> previous = numberBefore(link, n))
+    if (const std::optional<qint64> previous = newestAtMost(link, n - 1))
         m_moveTexts.bind(1, link).bind(2, *previous).run();
     else
         m_moveTexts.reset();
 }
 
-std::optional<qint64> HistoryRecorder::numberBefore(qint64 link, qint64 n)
+std::optional<qint64> HistoryRecorder::newestAtMost(qint64 link, qint64 limit)
 {
     std::optional<qint64> number;
-    m_buckets.walk(CheckBucketOf(n - 1), [&](qint64 bucket) {
-        m_numberBefore.bind(1, link).bind(2, n).bind(3, bucket);
-        if (m_numberBefore.step() && !m_numberBefore.isNull(0))
-            number = m_numberBefore.integer(0);
-        m_numberBefore.reset();
+    m_buckets.walk(CheckBucketOf(limit), [&](qint64 bucket) {
+        m_newestAtMost.bind(1, link).bind(2, limit).bind(3, bucket);
+        if (m_newestAtMost.step() && !m_newestAtMost.isNull(0))
+            number = m_newestAtMost.integer(0);
+        m_newestAtMost.reset();
         return !number;
     });
     return number;

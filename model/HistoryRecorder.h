@@ -42,8 +42,8 @@ private:
     std::optional<StoredLink> storedLink(const LinkKey& key);
     std::optional<qint64> findLink(const LinkKey& key);
     qint64 newestCheck(qint64 link);
-    // The number of the link's check before the one numbered `n`, if it has one.
-    std::optional<qint64> numberBefore(qint64 link, qint64 n);
+    // The number of the link's newest check numbered at most `limit`, if it has one.
+    std::optional<qint64> newestAtMost(qint64 link, qint64 limit);
     void record(const HistoryOp& op);
     // Records the check after the one the caller read as the link's latest, without looking the link
     // up, when the link's row still holds that one as its latest. False, having written nothing,
@@ -71,8 +71,7 @@ private:
     SqliteStatement m_updateLink;
     SqliteStatement m_updateLinkAfter;
     SqliteStatement m_setNewest;
-    SqliteStatement m_newestCheck;
-    SqliteStatement m_numberBefore;
+    SqliteStatement m_newestAtMost;
     SqliteStatement m_previousCheck;
     SqliteStatement m_moveTexts;
     SqliteStatement m_insertCheck;
