@@ -1,10 +1,12 @@
 #include "EpollPageServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <string>
@@ -13,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -31,7 +34,10 @@ QByteArrayView RequestTarget(const std::string& request)
     return QByteArrayView(request.data() + start + 1, static_cast<qsizetype>(end - start - 1));
 }
 
-// The child's loop. Ends when the parent closes `control` or the lifetime passes.
+using Clock = std::chrono::steady_clock;
+
+// The child's loop. Ends when the parent closes `control` or the lifetime passes. A delay the parent
+// writes to `control` (milliseconds, an int) applies to the requests that come in after it.
 [[noreturn]] void Serve(int listener, int control, const EpollPageServer::HeadResponder& respond, int lifetimeSeconds)
 {
     const int epoll = ::epoll_create1(0);
@@ -43,7 +49,11 @@ QByteArrayView RequestTarget(const std::string& request)
     ::epoll_ctl(epoll, EPOLL_CTL_ADD, control, &event);
     std::unordered_map<int, std::string> requests;
     std::unordered_map<int, Outgoing> answers;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(lifetimeSeconds);
+    const auto end = Clock::now() + std::chrono::seconds(lifetimeSeconds);
+    std::chrono::milliseconds delay{0};
+    // Answers held back until they are due, earliest first; their connections stay open and unread.
+    std::deque<std::pair<Clock::time_point, int>> held;
+    std::unordered_set<int> holding;
     epoll_event events[256];
     char buffer[4096];
     const auto finish = [&](int fd) {
@@ -69,12 +79,28 @@ QByteArrayView RequestTarget(const std::string& request)
         }
         finish(fd);
     };
-    while (std::chrono::steady_clock::now() < end) {
-        const int n = ::epoll_wait(epoll, events, 256, 1000);
+    while (Clock::now() < end) {
+        int timeout = 1000;
+        if (!held.empty()) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(held.front().first - Clock::now());
+            timeout = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(wait.count(), 0, timeout));
+        }
+        const int n = ::epoll_wait(epoll, events, 256, timeout);
         for (int i = 0; i < n; ++i) {
             const int fd = events[i].data.fd;
-            if (fd == control)
-                ::_exit(0);
+            if (fd == control) {
+                int milliseconds = 0;
+                if (::read(control, &milliseconds, sizeof milliseconds) != sizeof milliseconds)
+                    ::_exit(0);
+                delay = std::chrono::milliseconds(milliseconds);
+                const char taken = 1;
+                if (::write(control, &taken, 1) != 1)
+                    ::_exit(0);
+                continue;
+            }
+            // A connection whose answer waits may hang up meanwhile; it is closed when its time comes.
+            if (holding.count(fd))
+                continue;
             if (fd == listener) {
                 for (;;) {
                     const int client = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -105,6 +131,20 @@ QByteArrayView RequestTarget(const std::string& request)
             }
             answers[fd].bytes =
                 respond(RequestTarget(request), QByteArrayView(request.data(), static_cast<qsizetype>(request.size())));
+            if (delay.count() > 0) {
+                epoll_event quiet{};
+                quiet.data.fd = fd;
+                ::epoll_ctl(epoll, EPOLL_CTL_MOD, fd, &quiet);
+                holding.insert(fd);
+                held.emplace_back(Clock::now() + delay, fd);
+                continue;
+            }
+            push(fd);
+        }
+        while (!held.empty() && held.front().first <= Clock::now()) {
+            const int fd = held.front().second;
+            held.pop_front();
+            holding.erase(fd);
             push(fd);
         }
     }
@@ -133,18 +173,19 @@ EpollPageServer::EpollPageServer(HeadResponder respond, int lifetimeSeconds)
         std::perror("listen");
         std::exit(1);
     }
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+    // Both ways: delays go to the child, and it answers that it took them.
+    int controlFds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, controlFds) != 0)
         std::exit(1);
     std::fflush(nullptr);
     m_pid = ::fork();
     if (m_pid == 0) {
-        ::close(pipeFds[1]);
-        Serve(listener, pipeFds[0], respond, lifetimeSeconds);
+        ::close(controlFds[1]);
+        Serve(listener, controlFds[0], respond, lifetimeSeconds);
     }
-    ::close(pipeFds[0]);
+    ::close(controlFds[0]);
     ::close(listener);
-    m_control = pipeFds[1];
+    m_control = controlFds[1];
     m_port = ntohs(address.sin_port);
 }
 
@@ -152,6 +193,17 @@ EpollPageServer::~EpollPageServer()
 {
     ::close(m_control);
     ::waitpid(m_pid, nullptr, 0);
+}
+
+void EpollPageServer::setAnswerDelay(std::chrono::milliseconds delay)
+{
+    const int milliseconds = static_cast<int>(delay.count());
+    char taken = 0;
+    if (::write(m_control, &milliseconds, sizeof milliseconds) != sizeof milliseconds ||
+        ::read(m_control, &taken, 1) != 1) {
+        std::perror("page server");
+        std::exit(1);
+    }
 }
 
 QByteArray EpollPageServer::origin() const
