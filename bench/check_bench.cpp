@@ -474,7 +474,8 @@ int main(int argc, char** argv)
     Print("quorvane-check, recording", median(instant.recording));
     Print("quorvane-check --no-record", median(instant.notRecording));
     PrintRecordingCost("recording against --no-record", instant);
-    PrintRecordingCost("the same, pages in 20 ms", delayed);
+    const std::string delayedName = "the same, pages in " + std::to_string(AnswerDelay.count()) + " ms";
+    PrintRecordingCost(delayedName.c_str(), delayed);
     const double perCheckKiB = static_cast<double>(ours.peakKiB - single.peakKiB) / (Parallel - 1);
     std::printf("memory per running check: %.1f KiB (peak %.1f MiB with 1 at once, %.1f MiB with %d)\n", perCheckKiB,
                 static_cast<double>(single.peakKiB) / 1024, static_cast<double>(ours.peakKiB) / 1024, Parallel);
